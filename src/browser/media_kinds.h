@@ -1,0 +1,69 @@
+#pragma once
+// How a file is classified by its ending, and the patterns of the filter box.
+// Each place that classifies files has its own list of endings; the lists differ
+// on purpose (a ".mov" plays on a click but is not recognized by the next step).
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <vector>
+
+namespace glimmerby {
+
+enum class MediaKind { Movie, Sound, Picture, Unrecognized };
+
+enum class KindPlace {
+    ClickPreview, // a click in the file list
+    NextStep,     // the next-file step
+    PreviousStep, // the previous-file step
+    Refresh,      // refresh and select after a command
+    CommandLine,  // the file named on the command line
+    SlideShow     // does the slide show wait for this file to end?
+};
+
+// The last four characters of the path, lower-cased (shorter paths give shorter keys).
+QString endingKey(const QString &path);
+
+// The kind of the file at the given place. For CommandLine everything that is not a
+// movie counts as a picture; for SlideShow only Movie or Unrecognized is answered.
+MediaKind classify(const QString &path, KindPlace place);
+
+// True when the slide show waits for this file: the movie endings of the show.
+bool isSlideShowMovie(const QString &path);
+
+struct FilterChoice {
+    QString entry;   // the text of the entry in the filter box
+    QString pattern; // ";"-separated wildcard patterns of the file list
+    QString toolTip; // the box's tool tip while the entry is chosen
+};
+
+inline constexpr int FilterCount = 5;
+const std::array<FilterChoice, FilterCount> &filterChoices();
+
+// The file list's pattern before the first filter choice.
+QString initialFilePattern();
+// The pattern of the hidden list of sound files that feeds the background music.
+QString musicFilePattern();
+
+// A compiled ";"-separated list of wildcard patterns, matched ignoring case.
+class FilePattern {
+public:
+    FilePattern() = default;
+    explicit FilePattern(const QString &patterns);
+    bool matches(const QString &name) const;
+    const QString &text() const { return m_text; }
+
+private:
+    struct Glob {
+        QString text;       // lower-cased pattern
+        QString suffix;     // for the common "*tail" form: the tail, else empty
+        bool isSuffix = false;
+    };
+    QString m_text;
+    std::vector<Glob> m_globs;
+};
+
+// Plain wildcard matching ("*" any run, "?" one character), ignoring case.
+bool wildcardMatch(const QString &pattern, const QString &name);
+
+} // namespace glimmerby
