@@ -31,8 +31,8 @@ struct AppState {
     std::int16_t BatchBusy = 0;    // -1 while a batch or key command runs
     std::int16_t SlideShowOn = 0;  // 1 while the slide show runs
     std::int16_t ModifyEnabled = 0; // 1 while copies and moves go through the picture pipeline
-    std::int16_t PictureWidth = 0;
-    std::int16_t PictureHeight = 0;
+    int PictureWidth = 0; // natural size of the picture shown
+    int PictureHeight = 0;
 
     // Re-entry guards of handlers that set controls whose handlers would fire again.
     bool ControlGuard = false;

@@ -56,3 +56,4 @@ QSize largePlayerSize(int scaleWidth, int scaleHeight);
 bool damagedViewNeedsScrollBars(int scaleWidth, int scaleHeight, QSize picture);
 
 } // namespace glimmerby
+
