@@ -28,8 +28,8 @@ struct AppState {
     // What is being previewed and what the commands act on.
     QString CurrentFile;
     QString ReselectName;
-    std::int16_t BatchBusy = 0;     // -1 while a batch or key command runs
-    std::int16_t SlideShowOn = 0;   // 1 while the slide show runs
+    std::int16_t BatchBusy = 0;    // -1 while a batch or key command runs
+    std::int16_t SlideShowOn = 0;  // 1 while the slide show runs
     std::int16_t ModifyEnabled = 0; // 1 while copies and moves go through the picture pipeline
     std::int16_t PictureWidth = 0;
     std::int16_t PictureHeight = 0;
