@@ -9,7 +9,7 @@ namespace glimmerby {
 enum class BoxIcon { None, Exclamation, Information, Critical };
 
 class MessageBoxes {
-public:
+  public:
     virtual ~MessageBoxes() = default;
     // A modal box with one OK button; returns when it is closed.
     virtual void show(const QString &text, const QString &title, BoxIcon icon = BoxIcon::None) = 0;

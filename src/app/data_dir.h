@@ -1,0 +1,27 @@
+#pragma once
+// Where the settings file and the scratch files live: beside the program when its
+// directory is writable, otherwise (a system-wide install) in the user's configuration
+// directory.
+
+#include <QString>
+
+namespace glimmerby {
+
+// The user's configuration home: $XDG_CONFIG_HOME when it is an absolute path,
+// otherwise ~/.config.
+QString configHomeFromEnvironment();
+
+// True when a file can be created in dir (tried for real, then removed).
+bool isDirectoryWritable(const QString &dir);
+
+// appDir (ending in "/") when a file can be created there; otherwise configHome +
+// "/Glimmerby/", created as needed. The result always ends in "/". When even that
+// directory cannot be created it is returned all the same: reads then give defaults
+// and saves fail quietly.
+QString dataDirFor(const QString &appDir, const QString &configHome);
+
+// Deletes the scratch files "tmp.jpg", "tmp.bmp" (and "tmp.BMP") in dir (ending in "/") when they
+// are there; anything that cannot be deleted is left in place.
+void removeScratchFiles(const QString &dir);
+
+} // namespace glimmerby
