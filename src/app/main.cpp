@@ -1,9 +1,38 @@
+// Glimmerby's entry point.
+
+#include "app/application.h"
+#include "app/termination_signals.h"
+#include "version.h"
+#include "windows/form1.h"
+#include "windows/qt_message_boxes.h"
+
 #include <QApplication>
-#include <QMainWindow>
+
+#include <clocale>
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
-    QMainWindow w;
-    w.show();
+    // The media player refuses a numeric locale other than C.
+    std::setlocale(LC_NUMERIC, "C");
+    QApplication::setApplicationName(QStringLiteral("Glimmerby"));
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                            .arg(glimmerby::VersionMajor)
+                                            .arg(glimmerby::VersionMinor)
+                                            .arg(glimmerby::VersionRevision));
+
+    glimmerby::QtMessageBoxes boxes;
+    glimmerby::Application glimmerby(boxes);
+    // The whole command line is one path, its words joined by single blanks.
+    const QString commandLine = QApplication::arguments().mid(1).join(u' ');
+    if (!glimmerby.Main(commandLine))
+        return 0;
+    boxes.parent = glimmerby.form();
+
+    glimmerby::TerminationSignals terminations;
+    QObject::connect(&terminations, &glimmerby::TerminationSignals::received, glimmerby.form(),
+                     &QWidget::close);
+    // A desktop session that ends quits without closing the window first.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &glimmerby,
+                     &glimmerby::Application::shutdown);
     return app.exec();
 }

@@ -1,14 +1,14 @@
 #include "browser/media_kinds.h"
 
 #include <algorithm>
-#include <initializer_list>
+#include <vector>
 
 namespace glimmerby {
 namespace {
 
-using Keys = std::initializer_list<const char *>;
+using Keys = std::vector<const char *>;
 
-bool inList(const QString &key, Keys keys) {
+bool inList(const QString &key, const Keys &keys) {
     return std::any_of(keys.begin(), keys.end(),
                        [&](const char *k) { return key == QLatin1String(k); });
 }
@@ -19,30 +19,40 @@ struct PlaceLists {
     Keys picture;
 };
 
-PlaceLists listsFor(KindPlace place) {
+const PlaceLists &listsFor(KindPlace place) {
+    static const PlaceLists click{
+        {".wma", ".mp3", ".wmv", ".mpg", ".mpe", "mpeg", ".avi", ".asf", ".mov"},
+        {".wav", ".mid", ".rmi"},
+        {".jpg", "jpeg", ".gif", ".bmp"}};
+    static const PlaceLists next{{".wma", ".mp3", ".wmv", ".mpg", "mpeg", ".avi", ".asf", ".mpe"},
+                                 {".wav", ".mid", ".rmi"},
+                                 {"jpgt", ".jpg", "jpeg", ".gif", ".bmp"}};
+    static const PlaceLists previous{
+        {".wma", ".mp3", ".wmv", ".mpg", "mpeg", ".avi", ".asf", ".mpe"},
+        {".wav", ".mid", ".rmi"},
+        {".jpg", "jpeg", ".gif", ".bmp"}};
+    static const PlaceLists refresh{{".wma", ".mp3", ".wmv", ".mpg", "mpeg", ".avi", ".asf"},
+                                    {".wav", ".mid", ".rmi"},
+                                    {".jpg", "jpeg", ".gif", ".bmp"}};
+    static const PlaceLists commandLine{{".wma", ".mp3", ".mpe", ".mpg", "mpeg", ".avi", ".wmv"},
+                                        {},
+                                        {}};
+    static const PlaceLists slideShow{{"mpeg", ".asf", ".mpg", ".mpe", ".avi", ".wmv"}, {}, {}};
     switch (place) {
     case KindPlace::ClickPreview:
-        return {{".wma", ".mp3", ".wmv", ".mpg", ".mpe", "mpeg", ".avi", ".asf", ".mov"},
-                {".wav", ".mid", ".rmi"},
-                {".jpg", "jpeg", ".gif", ".bmp"}};
+        return click;
     case KindPlace::NextStep:
-        return {{".wma", ".mp3", ".wmv", ".mpg", "mpeg", ".avi", ".asf", ".mpe"},
-                {".wav", ".mid", ".rmi"},
-                {"jpgt", ".jpg", "jpeg", ".gif", ".bmp"}};
+        return next;
     case KindPlace::PreviousStep:
-        return {{".wma", ".mp3", ".wmv", ".mpg", "mpeg", ".avi", ".asf", ".mpe"},
-                {".wav", ".mid", ".rmi"},
-                {".jpg", "jpeg", ".gif", ".bmp"}};
+        return previous;
     case KindPlace::Refresh:
-        return {{".wma", ".mp3", ".wmv", ".mpg", "mpeg", ".avi", ".asf"},
-                {".wav", ".mid", ".rmi"},
-                {".jpg", "jpeg", ".gif", ".bmp"}};
+        return refresh;
     case KindPlace::CommandLine:
-        return {{".wma", ".mp3", ".mpe", ".mpg", "mpeg", ".avi", ".wmv"}, {}, {}};
+        return commandLine;
     case KindPlace::SlideShow:
-        return {{"mpeg", ".asf", ".mpg", ".mpe", ".avi", ".wmv"}, {}, {}};
+        break;
     }
-    return {{}, {}, {}};
+    return slideShow;
 }
 
 } // namespace
@@ -51,7 +61,7 @@ QString endingKey(const QString &path) { return path.right(4).toLower(); }
 
 MediaKind classify(const QString &path, KindPlace place) {
     const QString key = endingKey(path);
-    const PlaceLists lists = listsFor(place);
+    const PlaceLists &lists = listsFor(place);
     if (inList(key, lists.movie))
         return MediaKind::Movie;
     if (inList(key, lists.sound))

@@ -123,7 +123,7 @@ void Form1::buildPreview(const PlayerOptions &playerOptions) {
     PB1->setTextVisible(false);
     PB1->setRange(0, 100);
     PB1->setValue(0);
-    PB1->setGeometry(300, 300, 100, 17);
+    PB1->setGeometry(300, 300, 60, 17);
 }
 
 void Form1::buildOptionsFrame() {
@@ -291,7 +291,9 @@ void Form1::buildStatusBar() {
         SBPanels[i]->setFrameShadow(QFrame::Sunken);
         SB->addWidget(SBPanels[i], stretch[i]);
     }
-    PB1->raise(); // the batch bar sits over the status bar's right end
+    // The batch bar sits at the status bar's right end; the panels stop short of it.
+    SB->setContentsMargins(0, 0, PB1->width() + 18, 0);
+    PB1->raise();
 }
 
 void Form1::setPanelText(int panel, const QString &text) {

@@ -1,0 +1,233 @@
+#include "app/application.h"
+
+#include "app/data_dir.h"
+#include "app/message_boxes.h"
+#include "app/settings_store.h"
+#include "app/single_instance.h"
+#include "app/split_path.h"
+#include "browser/browser_controller.h"
+#include "browser/media_kinds.h"
+#include "browser/pane_widgets.h"
+#include "browser/preview_dispatcher.h"
+#include "picture/picture_view.h"
+#include "picture/status_line.h"
+#include "shell/key_commands.h"
+#include "shell/layout_controller.h"
+#include "shell/toggles_controller.h"
+#include "windows/form1.h"
+#include "windows/picture_widgets.h"
+
+#include <QCoreApplication>
+#include <QScreen>
+
+namespace glimmerby {
+
+Application::Application(MessageBoxes &boxes, const StartOptions &options)
+    : m_boxes(boxes), m_options(options) {}
+
+Application::~Application() {
+    // Controllers are children of the window; the context must outlive them.
+    m_form.reset();
+}
+
+bool Application::Main(const QString &commandLine) {
+    AppState &s = m_state;
+    const QString exeDir =
+        m_options.appDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_options.appDir;
+    s.AppDir = appDirFor(exeDir);
+
+    // One instance per user and program directory; a second one ends before it has
+    // read or written anything.
+    m_instance = m_options.lockDir.isEmpty()
+                     ? std::make_unique<SingleInstance>(s.AppDir)
+                     : std::make_unique<SingleInstance>(s.AppDir, m_options.lockDir);
+    if (m_instance->tryAcquire() == InstanceLock::HeldByAnother) {
+        m_boxes.show(QStringLiteral("Prevous Instance Running... This Instance will now end."),
+                     ProgramTitle);
+        return false;
+    }
+
+    const QString configHome =
+        m_options.configHome.isEmpty() ? configHomeFromEnvironment() : m_options.configHome;
+    s.DataDir = dataDirFor(s.AppDir, configHome);
+    s.IniPath = iniPathFor(s.DataDir);
+    const StartupSettings startup = readStartupSettings(s.IniPath);
+    s.ShowSplashSetting = startup.ShowSplash;
+    s.SplashTime = startup.SplashTime;
+
+    if (s.ShowSplashSetting == QLatin1String("True"))
+        s.SplashTime = 1; // the splash window's hand-over interval
+    else
+        s.SplashTime = 100;
+    createWindow();
+    Form_Load(commandLine);
+    m_form->show();
+    s.BatchBusy = 0;
+    return true;
+}
+
+void Application::createWindow() {
+    m_form = std::make_unique<Form1>(m_options.players);
+    m_ctx = std::make_unique<AppContext>(AppContext{m_state, m_boxes, *m_form});
+    AppContext &ctx = *m_ctx;
+    ctx.status = new StatusLine(ctx);
+    ctx.picture = new PictureView(ctx);
+    ctx.preview = new PreviewDispatcher(ctx);
+    ctx.browser = new BrowserController(ctx);
+    ctx.keys = new KeyCommands(ctx);
+    ctx.layout = new LayoutController(ctx);
+    m_toggles = new TogglesController(ctx);
+
+    connect(m_toggles, &TogglesController::exitRequested, m_form.get(), &QWidget::close);
+    connect(m_form.get(), &Form1::closeRequested, this, &Application::shutdown);
+    connect(m_form.get(), &Form1::keyDown, this,
+            [this](int key, Qt::KeyboardModifiers mods) { m_ctx->keys->Form_KeyDown(key, mods); });
+    connect(m_form->Text1, &KeyField::keyDown, this,
+            [this](int key, Qt::KeyboardModifiers mods) { m_ctx->keys->Form_KeyDown(key, mods); });
+    connect(m_form->MediaPlayer2, &MediaPlayer::KeyDown, this,
+            [this](int key, Qt::KeyboardModifiers mods) { m_ctx->keys->Form_KeyDown(key, mods); });
+    connect(m_form->Timer1, &QTimer::timeout, this, [this] {
+        m_form->Timer1->stop();
+        m_ctx->preview->ShowNextFile();
+        m_ctx->preview->applyTimerRule();
+    });
+}
+
+void Application::Form_Load(const QString &commandLine) {
+    Form1 &f = *m_form;
+    AppContext &ctx = *m_ctx;
+    AppState &s = m_state;
+    s.JpegQuality = 100;
+    f.setWindowTitle(StatusLine::caption(s.CurrentFile));
+    f.SSFrame1->move(0, f.SSFrame1->y());
+    f.MP->move(f.ScaleWidth(), f.MP->y());
+    ctx.browser->fillFilterBox();
+    {
+        const QSignalBlocker block(f.Combo1);
+        f.Combo1->setCurrentIndex(4);
+    }
+    ctx.browser->ApplyFilter();
+    m_toggles->Ck_Click(0);
+    m_toggles->Ck_Click(1);
+    f.setPanelText(3, f.moveit[0]->text() + QStringLiteral("  "));
+    f.setPanelText(4, QStringLiteral("Qty=%1-Func=None  ").arg(s.JpegQuality));
+    f.MediaPlayer2->setDisplaySize(4);
+    ctx.preview->SizeMoviePlayer();
+    LoadSettings();
+    f.MediaPlayer2->setControlsVisible(s.ControlsVisible != 0);
+    openCommandLine(commandLine);
+}
+
+static void setCheck(QCheckBox *box, bool checked, const std::function<void()> &click) {
+    if (box->isChecked() == checked)
+        return;
+    box->setChecked(checked);
+    click(); // a changed box runs its click handling
+}
+
+void Application::LoadSettings() {
+    Form1 &f = *m_form;
+    AppState &s = m_state;
+    const SettingsValues v = readSettings(s.IniPath, s.AppDir);
+
+    s.ToolTipsSetting = v.ToolTips;
+    setCheck(f.Ck[0], v.ToolTips == QLatin1String("True"), [this] { m_toggles->Ck_Click(0); });
+    s.ShowSplashSetting = v.ShowSplash;
+    setCheck(f.Ck[1], v.ShowSplash == QLatin1String("True"), [this] { m_toggles->Ck_Click(1); });
+
+    // The window's size is kept as its client area and its place as the frame's corner,
+    // both in twips, so that a save and the next load agree exactly.
+    const double dpi = f.screen() ? f.screen()->logicalDotsPerInchY() : 96.0;
+    const int height = twipsToPixels(v.FormHeight, dpi);
+    const int width = twipsToPixels(v.FormWidth, dpi);
+    if (width > 0 && height > 0)
+        f.resize(width, height);
+    f.move(twipsToPixels(v.FormLeft, dpi), twipsToPixels(v.FormTop, dpi));
+
+    f.moveit[0]->setText(v.LastSaveToPath);
+    f.Copyit[0]->setText(v.LastSaveToPath);
+    f.setPanelText(3, f.moveit[0]->text() + QStringLiteral("  "));
+
+    m_ctx->browser->setDirectory(v.LastDirPath); // a vanished directory is skipped
+
+    s.EditorPath = v.EditorPath;
+    s.MuteState = v.Mute;
+    f.toolbarButton(QStringLiteral("mute"))->setChecked(s.MuteState == 1);
+
+    if (v.FileFilter >= 0 && v.FileFilter < FilterCount) {
+        const QSignalBlocker block(f.Combo1);
+        f.Combo1->setCurrentIndex(v.FileFilter);
+    }
+    m_ctx->browser->ApplyFilter();
+
+    s.ControlsVisible = v.ControlsVisible;
+    s.SlideSpeed = v.Speed;
+    TogglesController::setScrollValue(f.HS[0], s.SlideSpeed);
+    s.JpegQuality = v.PicQuality;
+    TogglesController::setScrollValue(f.HS[1], s.JpegQuality);
+    s.CustomSize = v.CustomSize;
+    TogglesController::setScrollValue(f.HS[2], s.CustomSize);
+    // A value the scroll bar refused stays in the variable.
+    s.SlideSpeed = v.Speed;
+    s.JpegQuality = v.PicQuality;
+    s.CustomSize = v.CustomSize;
+}
+
+void Application::openCommandLine(const QString &commandLine) {
+    if (commandLine.isEmpty())
+        return;
+    Form1 &f = *m_form;
+    AppContext &ctx = *m_ctx;
+    AppState &s = m_state;
+    s.CurrentFile = commandLine;
+    ctx.status->UpdateStatusLine();
+    const qsizetype p = commandLine.lastIndexOf(u'/') + 1;
+    const QString dir = commandLine.left(p);
+    ctx.browser->setDirectory(dir);
+    f.moveit[0]->setText(dir);
+    f.Copyit[0]->setText(dir);
+    if (classify(s.CurrentFile, KindPlace::CommandLine) == MediaKind::Movie) {
+        f.photo->hide();
+        f.MediaPlayer2->show();
+        f.MediaPlayer2->setFileName(s.CurrentFile);
+        f.MediaPlayer2->Play();
+        ctx.preview->SizeMoviePlayer();
+    } else {
+        ctx.picture->ShowPicture();
+        f.photo->show();
+        f.MediaPlayer2->hide();
+    }
+}
+
+void Application::SaveSettings() {
+    Form1 &f = *m_form;
+    SettingsToSave out = settingsToSaveFrom(m_state);
+    out.WindowState = f.isMinimized()   ? WindowShowState::Minimized
+                      : f.isMaximized() ? WindowShowState::Maximized
+                                        : WindowShowState::Normal;
+    const double dpi = f.screen() ? f.screen()->logicalDotsPerInchY() : 96.0;
+    out.FormHeight = pixelsToTwips(f.height(), dpi);
+    out.FormWidth = pixelsToTwips(f.width(), dpi);
+    out.FormTop = pixelsToTwips(f.y(), dpi);
+    out.FormLeft = pixelsToTwips(f.x(), dpi);
+    out.LastSaveToPath = f.moveit[0]->text();
+    out.LastDirPath = f.Dir1->path();
+    const int index = f.Combo1->currentIndex();
+    out.FileFilter =
+        (index >= 0 && f.Combo1->currentText() == f.Combo1->itemText(index)) ? index : -1;
+    saveSettings(m_state.IniPath, out); // a failed save is not reported
+}
+
+void Application::shutdown() {
+    if (m_shutDown || !m_form)
+        return;
+    m_shutDown = true;
+    removeScratchFiles(m_state.DataDir);
+    SaveSettings();
+    // The help window, once there is one, closes with the program.
+    m_form->MediaPlayer2->setFileName(QString());
+    m_form->MP->setFileName(QString());
+    m_form->MediaPlayer1->setFileName(QString());
+}
+
+} // namespace glimmerby

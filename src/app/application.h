@@ -1,0 +1,62 @@
+#pragma once
+// The one owner of the running program: the shared state, the main window and the
+// controllers, wired together. It runs start-up, the main window's load sequence and
+// the shutdown that every way of closing ends in.
+
+#include "app/app_context.h"
+#include "app/app_state.h"
+#include "playback/media_player.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+
+namespace glimmerby {
+
+class SingleInstance;
+class TogglesController;
+
+struct StartOptions {
+    QString appDir;            // the program's directory; empty: the executable's
+    QString configHome;        // where settings go when appDir is read-only; empty: XDG
+    QString lockDir;           // where the single-instance lock lives; empty: the default
+    PlayerOptions players;     // audio/video outputs of the three players
+};
+
+class Application : public QObject {
+    Q_OBJECT
+public:
+    Application(MessageBoxes &boxes, const StartOptions &options = {});
+    ~Application() override;
+
+    // Start-up: refuses a second instance (false), settles the directories, reads the
+    // start-up settings and loads and shows the main window with the command line.
+    bool Main(const QString &commandLine);
+
+    AppState &state() { return m_state; }
+    Form1 *form() { return m_form.get(); }
+    AppContext *context() { return m_ctx.get(); }
+
+    // Runs the shutdown once: scratch files removed, settings saved, help closed.
+    void shutdown();
+    bool hasShutDown() const { return m_shutDown; }
+
+private:
+    void createWindow();
+    void Form_Load(const QString &commandLine);
+    void LoadSettings();
+    void SaveSettings();
+    void openCommandLine(const QString &commandLine);
+
+    MessageBoxes &m_boxes;
+    StartOptions m_options;
+    AppState m_state;
+    std::unique_ptr<SingleInstance> m_instance;
+    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<AppContext> m_ctx;
+    TogglesController *m_toggles = nullptr;
+    bool m_shutDown = false;
+};
+
+} // namespace glimmerby

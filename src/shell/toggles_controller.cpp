@@ -1,0 +1,194 @@
+#include "shell/toggles_controller.h"
+
+#include "app/app_context.h"
+#include "app/app_state.h"
+#include "browser/media_kinds.h"
+#include "browser/pane_widgets.h"
+#include "browser/preview_dispatcher.h"
+#include "picture/status_line.h"
+#include "windows/form1.h"
+#include "windows/picture_widgets.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+
+namespace glimmerby {
+
+TogglesController::TogglesController(AppContext &ctx) : QObject(&ctx.form), m_ctx(ctx) {
+    Form1 &f = ctx.form;
+    for (int i = 0; i < 2; ++i)
+        connect(f.Ck[i], &QCheckBox::clicked, this, [this, i] { Ck_Click(i); });
+    for (int i = 0; i < 3; ++i)
+        connect(f.HS[i], &QScrollBar::valueChanged, this, [this, i] { HS_Change(i); });
+    connect(f.T[0], &QLineEdit::textChanged, this, [this] { T_Change(); });
+    for (const char *key : {"mute", "play", "slideshow", "useprops", "props", "about", "exit"}) {
+        QAction *button = f.toolbarButton(QString::fromLatin1(key));
+        connect(button, &QAction::triggered, this,
+                [this, key] { Toolbar1_ButtonClick(QString::fromLatin1(key)); });
+    }
+    connect(f.helpEntry, &QAction::triggered, this, [this] { emit helpRequested(); });
+    connect(f.aboutEntry, &QAction::triggered, this, [this] { emit aboutRequested(); });
+    for (QRadioButton *option : f.O)
+        connect(option, &QRadioButton::toggled, this, [this] { m_ctx.status->UpdateStatusLine(); });
+}
+
+void TogglesController::Ck_Click(int index) {
+    AppState &s = m_ctx.state;
+    if (s.ControlGuard)
+        return;
+    s.ControlGuard = true;
+    QCheckBox *box = m_ctx.form.Ck[index];
+    const bool ticked = box->isChecked();
+    if (index == 0) {
+        s.ToolTipsSetting = ticked ? QStringLiteral("True") : QStringLiteral("False");
+        box->setText(ticked ? QStringLiteral("Tool Tips On") : QStringLiteral("Tool Tips Off"));
+        ticked ? settooltipson() : settooltipsoff();
+    } else {
+        s.ShowSplashSetting = ticked ? QStringLiteral("True") : QStringLiteral("False");
+        box->setText(ticked ? QStringLiteral("Show Splash") : QStringLiteral("Don't Show Splash"));
+    }
+    s.ControlGuard = false;
+}
+
+bool TogglesController::setScrollValue(QScrollBar *bar, int value) {
+    if (value < bar->minimum() || value > bar->maximum())
+        return false;
+    bar->setValue(value);
+    return true;
+}
+
+void TogglesController::HS_Change(int index) {
+    AppState &s = m_ctx.state;
+    Form1 &f = m_ctx.form;
+    if (s.ScrollGuard)
+        return;
+    s.ScrollGuard = true;
+    const int value = f.HS[index]->value();
+    if (index == 0) {
+        s.SlideSpeed = static_cast<std::int16_t>(std::clamp(value, 1, 10000));
+        f.Timer1->setInterval(s.SlideSpeed);
+        f.dispspeed->setText(QLocale().toString(s.SlideSpeed / 1000.0, 'f', 1));
+    } else if (index == 1) {
+        s.JpegQuality = std::clamp(value, 0, 100);
+        f.QualityLabel->setText(QString::number(s.JpegQuality));
+    } else {
+        s.CustomSize = value;
+        if (!s.ControlGuard) {
+            s.ControlGuard = true; // the field's own change handler must not answer back
+            f.T[0]->setText(QString::number(s.CustomSize));
+            s.ControlGuard = false;
+        }
+        f.O[0]->setChecked(true);
+    }
+    s.ScrollGuard = false;
+}
+
+void TogglesController::T_Change() {
+    AppState &s = m_ctx.state;
+    if (s.ControlGuard)
+        return;
+    s.ControlGuard = true;
+    bool ok = false;
+    const int typed = m_ctx.form.T[0]->text().trimmed().toInt(&ok);
+    if (ok) {
+        s.CustomSize = typed;
+        setScrollValue(m_ctx.form.HS[2], typed); // selects "Restrict size To:"
+    }
+    s.ControlGuard = false;
+}
+
+void TogglesController::Toolbar1_ButtonClick(const QString &key) {
+    AppState &s = m_ctx.state;
+    Form1 &f = m_ctx.form;
+    QAction *button = f.toolbarButton(key);
+    const bool pressed = button && button->isChecked();
+    if (key == QLatin1String("mute")) {
+        s.MuteState = pressed ? 1 : 0;
+        f.MediaPlayer2->setMute(pressed);
+    } else if (key == QLatin1String("play")) {
+        emit musicToggled(pressed);
+    } else if (key == QLatin1String("slideshow")) {
+        s.SlideShowOn = pressed ? 1 : 0;
+        button->setChecked(s.SlideShowOn == 1);
+        m_ctx.preview->applyTimerRule();
+    } else if (key == QLatin1String("useprops")) {
+        s.ModifyEnabled = pressed ? 1 : 0;
+        m_ctx.status->UpdateStatusLine();
+    } else if (key == QLatin1String("props")) {
+        if (pressed) {
+            f.SSFrame1->show();
+            f.SSFrame1->raise();
+        } else {
+            f.SSFrame1->hide();
+            f.toolbarButton(QStringLiteral("useprops"))->setChecked(true);
+            s.ModifyEnabled = 1;
+            m_ctx.status->UpdateStatusLine();
+        }
+    } else if (key == QLatin1String("about")) {
+        emit aboutRequested();
+    } else if (key == QLatin1String("exit")) {
+        emit exitRequested();
+        return;
+    }
+    f.Text1->setFocus();
+}
+
+void TogglesController::settooltipson() {
+    Form1 &f = m_ctx.form;
+    f.File1->setToolTip(QStringLiteral("Right Click For PopUp Menu"));
+    f.QualityLabel->setToolTip(QStringLiteral("JPG Save Quality in %"));
+    f.PB->setToolTip(QStringLiteral("Modify File Progress"));
+    f.PB1->setToolTip(QStringLiteral("Checking for Selected Files"));
+    f.dispspeed->setToolTip(QStringLiteral("SS Speed in Sec"));
+    const char *panels[] = {"File Size in Kbytes", "File Dim ( W x H )", "Move/Copy Path",
+                            "Modify Status"};
+    for (int i = 0; i < 4; ++i)
+        f.SBPanels[i]->setToolTip(QString::fromLatin1(panels[i]));
+    const char *buttons[][2] = {{"mute", "Mute"},
+                                {"play", "Bk Gnd Music"},
+                                {"slideshow", "Slide Show"},
+                                {"useprops", "Use Save As Properties"},
+                                {"props", "Set Save As Properties"},
+                                {"about", "About / Help"},
+                                {"exit", "End Program"}};
+    for (const auto &b : buttons)
+        f.toolbarButton(QString::fromLatin1(b[0]))->setToolTip(QString::fromLatin1(b[1]));
+    f.photo->setToolTip(m_ctx.state.CurrentFile);
+    const char *filterTips[] = {"avi-mpg-mpe-mpeg-asf-mov-wmv", "jpg-jpeg-gif-bmp",
+                                "avi-mpg-mpe-mpeg-asf-mov-wmv-jpg-jpeg-gif-bmp",
+                                "mp3-wav-mid-rmi-wma",
+                                "avi-mpg-mpe-mpeg-asf-mov-wmv-wma-jpg-jpeg-gif-bmp-mp3-wav-mid-rmi"};
+    const int index = f.Combo1->currentIndex();
+    if (index >= 0 && index < 5)
+        f.Combo1->setToolTip(QString::fromLatin1(filterTips[index]));
+}
+
+void TogglesController::settooltipsoff() {
+    Form1 &f = m_ctx.form;
+    for (QWidget *w : std::initializer_list<QWidget *>{f.File1, f.QualityLabel, f.PB, f.PB1,
+                                                       f.dispspeed, f.photo, f.Combo1})
+        w->setToolTip(QString());
+    for (QLabel *panel : f.SBPanels)
+        panel->setToolTip(QString());
+    for (const char *key : {"mute", "play", "slideshow", "useprops", "props", "about", "exit"})
+        f.toolbarButton(QString::fromLatin1(key))->setToolTip(QString());
+}
+
+static void stepBar(QProgressBar *bar) {
+    if (bar->value() + 1 > bar->maximum())
+        bar->setValue(0);
+    bar->setValue(bar->value() + 1);
+}
+
+void TogglesController::pbplus1(const QString &text) {
+    stepBar(m_ctx.form.PB);
+    m_ctx.form.setPanelText(4, text + QStringLiteral("... "));
+    QCoreApplication::processEvents();
+}
+
+void TogglesController::pb1plus1() {
+    stepBar(m_ctx.form.PB1);
+    QCoreApplication::processEvents();
+}
+
+} // namespace glimmerby
