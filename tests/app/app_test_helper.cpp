@@ -33,7 +33,8 @@ QByteArray readAll(const QString &path) {
 
 int failedSaveKeepsFile(const QString &iniPath) {
     const QByteArray before = readAll(iniPath);
-    const QStringList entriesBefore = QFileInfo(iniPath).dir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    const QStringList entriesBefore =
+        QFileInfo(iniPath).dir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     SettingsToSave values;
     values.LastDirPath = QString(900, QLatin1Char('d'));
     values.LastSaveToPath = QString(900, QLatin1Char('s'));
@@ -42,7 +43,8 @@ int failedSaveKeepsFile(const QString &iniPath) {
         return 10; // reported success although it could not be written
     if (readAll(iniPath) != before)
         return 11; // the old file was damaged
-    const QStringList entriesAfter = QFileInfo(iniPath).dir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    const QStringList entriesAfter =
+        QFileInfo(iniPath).dir().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     if (entriesAfter != entriesBefore)
         return 12; // a temporary file was left behind
     return 0;

@@ -30,9 +30,8 @@ void writeAll(const QString &path, const QByteArray &data) {
 }
 
 QStringList dirEntries(const QString &dir) {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                   QDir::NoDotAndDotDot,
-                               QDir::Name);
+    return QDir(dir).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 } // namespace
@@ -72,6 +71,7 @@ class TestIniFile : public QObject {
     void megabyteLine();
     void directoryInPlaceOfFile();
     void fifoInPlaceOfFile();
+    void oversizedFileNotRewritten();
 
     // --- saving ---
     void saveLeavesNoTemporaryFile();
@@ -126,9 +126,9 @@ void TestIniFile::missingThingsGiveDefault() {
 
     const IniDocument doc =
         IniDocument::fromBytes("k=outside\n[s]\nnovalue\n; k=comment\n[t]\nk=other\n");
-    QCOMPARE(doc.profileString("s", "k", "d"), QByteArray("d"));     // not in its section
+    QCOMPARE(doc.profileString("s", "k", "d"), QByteArray("d"));       // not in its section
     QCOMPARE(doc.profileString("s", "novalue", "d"), QByteArray("d")); // no "="
-    QCOMPARE(doc.profileString("x", "k", "d"), QByteArray("d"));     // no section
+    QCOMPARE(doc.profileString("x", "k", "d"), QByteArray("d"));       // no section
     QCOMPARE(doc.profileInt("s", "novalue", 7), 7);
 }
 
@@ -298,7 +298,8 @@ void TestIniFile::unwritableTextRefused() {
 void TestIniFile::convenienceFunctionsCreateFile() {
     QTemporaryDir dir;
     const QString path = dir.filePath("Glimmerby.ini");
-    QVERIFY(WriteProfileString(path, "UserProfile", "Last Dir Path", QString::fromUtf8("/home/ünï/")));
+    QVERIFY(
+        WriteProfileString(path, "UserProfile", "Last Dir Path", QString::fromUtf8("/home/ünï/")));
     QCOMPARE(ReadProfileString(path, "userprofile", "last dir path", {}),
              QString::fromUtf8("/home/ünï/"));
     QVERIFY(WriteProfileString(path, "UserProfile", "Form Height", "5000"));
@@ -372,6 +373,21 @@ void TestIniFile::fifoInPlaceOfFile() {
     QCOMPARE(IniDocument::load(path).status(), IniLoadStatus::Unreadable);
     QCOMPARE(ReadProfileInt(path, "s", "k", 5), 5);
     QVERIFY(!WriteProfileString(path, "s", "k", "1"));
+}
+
+void TestIniFile::oversizedFileNotRewritten() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("huge.ini");
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[s]\nk=1\n");
+        QVERIFY(f.resize(IniFileSizeLimit + 1)); // sparse: costs no disk space
+    }
+    QCOMPARE(IniDocument::load(path).status(), IniLoadStatus::Unreadable);
+    QCOMPARE(ReadProfileInt(path, "s", "k", 5), 5);
+    QVERIFY(!WriteProfileString(path, "s", "k", "2"));
+    QCOMPARE(QFileInfo(path).size(), IniFileSizeLimit + 1);
 }
 
 void TestIniFile::saveLeavesNoTemporaryFile() {

@@ -26,21 +26,66 @@ void TestSplitPath::table_data() {
     QTest::addColumn<QString>("dir");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("ext");
-    QTest::newRow("plain") << "/pics/a.jpg" << "/pics/" << "a" << ".jpg";
-    QTest::newRow("two dots, case kept") << "/pics/a.b.JPG" << "/pics/" << "a.b" << ".JPG";
-    QTest::newRow("dot in directory") << "/my.pics/a.jpg" << "/my.pics/" << "a" << ".jpg";
-    QTest::newRow("no extension") << "/pics/noext" << "/pics/" << "noext" << "";
-    QTest::newRow("dot only in directory") << "/my.pics/noext" << "/my.pics/" << "noext" << "";
-    QTest::newRow("no directory") << "a.jpg" << "" << "a" << ".jpg";
-    QTest::newRow("hidden") << "/pics/.hidden" << "/pics/" << "" << ".hidden";
-    QTest::newRow("trailing dot") << "/pics/a." << "/pics/" << "a" << ".";
-    QTest::newRow("trailing slash") << "/pics/sub/" << "/pics/sub/" << "" << "";
-    QTest::newRow("root") << "/" << "/" << "" << "";
-    QTest::newRow("file in root") << "/x.mpg" << "/" << "x" << ".mpg";
-    QTest::newRow("empty") << "" << "" << "" << "";
-    QTest::newRow("double slash") << "/a//b.c" << "/a//" << "b" << ".c";
-    QTest::newRow("backslash is a name character") << "/a\\b.c\\d" << "/" << "a\\b" << ".c\\d";
-    QTest::newRow("blanks kept") << "/p q/ r .jpg " << "/p q/" << " r " << ".jpg ";
+    QTest::newRow("plain") << "/pics/a.jpg"
+                           << "/pics/"
+                           << "a"
+                           << ".jpg";
+    QTest::newRow("two dots, case kept") << "/pics/a.b.JPG"
+                                         << "/pics/"
+                                         << "a.b"
+                                         << ".JPG";
+    QTest::newRow("dot in directory") << "/my.pics/a.jpg"
+                                      << "/my.pics/"
+                                      << "a"
+                                      << ".jpg";
+    QTest::newRow("no extension") << "/pics/noext"
+                                  << "/pics/"
+                                  << "noext"
+                                  << "";
+    QTest::newRow("dot only in directory") << "/my.pics/noext"
+                                           << "/my.pics/"
+                                           << "noext"
+                                           << "";
+    QTest::newRow("no directory") << "a.jpg"
+                                  << ""
+                                  << "a"
+                                  << ".jpg";
+    QTest::newRow("hidden") << "/pics/.hidden"
+                            << "/pics/"
+                            << ""
+                            << ".hidden";
+    QTest::newRow("trailing dot") << "/pics/a."
+                                  << "/pics/"
+                                  << "a"
+                                  << ".";
+    QTest::newRow("trailing slash") << "/pics/sub/"
+                                    << "/pics/sub/"
+                                    << ""
+                                    << "";
+    QTest::newRow("root") << "/"
+                          << "/"
+                          << ""
+                          << "";
+    QTest::newRow("file in root") << "/x.mpg"
+                                  << "/"
+                                  << "x"
+                                  << ".mpg";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << ""
+                           << "";
+    QTest::newRow("double slash") << "/a//b.c"
+                                  << "/a//"
+                                  << "b"
+                                  << ".c";
+    QTest::newRow("backslash is a name character") << "/a\\b.c\\d"
+                                                   << "/"
+                                                   << "a\\b"
+                                                   << ".c\\d";
+    QTest::newRow("blanks kept") << "/p q/ r .jpg "
+                                 << "/p q/"
+                                 << " r "
+                                 << ".jpg ";
     QTest::newRow("non-ASCII") << QString::fromUtf8("/bilder/ünï.JPEG") << "/bilder/"
                                << QString::fromUtf8("ünï") << ".JPEG";
 }
@@ -129,10 +174,14 @@ void TestSplitPath::clipIndexOutOfRange() {
 void TestSplitPath::appDir_data() {
     QTest::addColumn<QString>("exeDir");
     QTest::addColumn<QString>("appDir");
-    QTest::newRow("ordinary") << "/opt/glimmerby" << "/opt/glimmerby/";
-    QTest::newRow("root") << "/" << "/";
-    QTest::newRow("already ends in slash") << "/opt/g/" << "/opt/g/";
-    QTest::newRow("empty") << "" << "./";
+    QTest::newRow("ordinary") << "/opt/glimmerby"
+                              << "/opt/glimmerby/";
+    QTest::newRow("root") << "/"
+                          << "/";
+    QTest::newRow("already ends in slash") << "/opt/g/"
+                                           << "/opt/g/";
+    QTest::newRow("empty") << ""
+                           << "./";
 }
 
 void TestSplitPath::appDir() {

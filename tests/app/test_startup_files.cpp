@@ -80,7 +80,8 @@ void TestStartupFiles::writableAppDirHoldsSettings() {
     QCOMPARE(dataDirFor(app.path(), config.path()), app.path() + "/");
     QVERIFY(!QFileInfo::exists(config.filePath("Glimmerby")));
     // The write probe leaves nothing behind.
-    QVERIFY(QDir(app.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+    QVERIFY(QDir(app.path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                 .isEmpty());
 }
 
@@ -126,8 +127,8 @@ void TestStartupFiles::configHomeFromEnvironment() {
 void TestStartupFiles::scratchFilesRemoved() {
     QTemporaryDir dir;
     const QString d = dir.path() + "/";
-    for (const char *name : {"tmp.jpg", "tmp.bmp", "tmp.BMP", "TMP.JPG", "tmp.jpg.bak", "tmp.txt",
-                             "Glimmerby.ini"})
+    for (const char *name :
+         {"tmp.jpg", "tmp.bmp", "tmp.BMP", "TMP.JPG", "tmp.jpg.bak", "tmp.txt", "Glimmerby.ini"})
         touch(d + name);
     removeScratchFiles(d);
     QStringList left = QDir(d).entryList(QDir::Files, QDir::Name);
