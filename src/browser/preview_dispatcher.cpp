@@ -88,22 +88,7 @@ void PreviewDispatcher::ShowNextFile() {
     if (count > 0)
         s.ReselectName = (i + 1 > count - 1) ? f.File1->item(0) : f.File1->item(i + 1);
     reselectExactly();
-    switch (classify(s.CurrentFile, KindPlace::NextStep)) {
-    case MediaKind::Movie:
-        f.Timer1->stop();
-        PlayInLargePlayer();
-        break;
-    case MediaKind::Sound:
-        f.Timer1->stop();
-        PlayInSmallPlayer();
-        break;
-    case MediaKind::Picture:
-        m_ctx.picture->ShowPicture();
-        break;
-    case MediaKind::Unrecognized:
-        unrecognized();
-        break;
-    }
+    previewStep(KindPlace::NextStep);
 }
 
 void PreviewDispatcher::ShowPreviousFile() {
@@ -116,13 +101,17 @@ void PreviewDispatcher::ShowPreviousFile() {
         s.ReselectName = (i == 0) ? f.File1->item(count - 1) : f.File1->item(i - 1);
     reselectExactly();
     m_ctx.status->UpdateStatusLine();
-    switch (classify(s.CurrentFile, KindPlace::PreviousStep)) {
+    previewStep(KindPlace::PreviousStep);
+}
+
+void PreviewDispatcher::previewStep(KindPlace place) {
+    switch (classify(m_ctx.state.CurrentFile, place)) {
     case MediaKind::Movie:
-        f.Timer1->stop();
+        m_ctx.form.Timer1->stop();
         PlayInLargePlayer();
         break;
     case MediaKind::Sound:
-        f.Timer1->stop();
+        m_ctx.form.Timer1->stop();
         PlayInSmallPlayer();
         break;
     case MediaKind::Picture:

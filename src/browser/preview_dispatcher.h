@@ -2,6 +2,8 @@
 // Choosing a file previews it the way its kind calls for: movies in the large player,
 // sounds in the small player, pictures in the preview.
 
+#include "browser/media_kinds.h"
+
 #include <QObject>
 #include <QPoint>
 
@@ -29,6 +31,8 @@ private:
     void unrecognized();
     // Re-lists, selects ReselectName exactly and makes it CurrentFile; false when absent.
     bool reselectExactly();
+    // Previews CurrentFile by its kind at a step of the list.
+    void previewStep(KindPlace place);
 
     AppContext &m_ctx;
 };
