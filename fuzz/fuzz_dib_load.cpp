@@ -1,0 +1,32 @@
+// Feeds arbitrary bytes to the BMP loader as a file.
+
+#include "picture/cdibsection.h"
+#include "quiet_boxes.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <cstdint>
+#include <cstdlib>
+#include <unistd.h>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    static const QString path =
+        QDir::tempPath() + QStringLiteral("/fuzz_dib_load.%1.bmp").arg(::getpid());
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            std::abort();
+        file.write(reinterpret_cast<const char *>(data), qint64(size));
+    }
+    glimmerby::QuietBoxes boxes;
+    glimmerby::cDIBSection dib;
+    if (dib.Load(path, boxes)) {
+        if (dib.dib_channels() != 3 || dib.dib_width() <= 0 || dib.dib_height() <= 0)
+            std::abort();
+        const QImage upright = dib.UprightImage();
+        if (upright.width() != dib.dib_width())
+            std::abort();
+    }
+    return 0;
+}
