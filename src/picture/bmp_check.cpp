@@ -17,14 +17,14 @@ std::uint32_t U32(const QByteArray &b, int at) {
 
 } // namespace
 
-bool BmpFileLooksComplete(const QString &fileName) {
+QSize CheckedBmpSize(const QString &fileName) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
+        return {};
     const std::int64_t fileSize = file.size();
     const QByteArray head = file.read(54);
     if (head.size() < 26 || head[0] != 'B' || head[1] != 'M')
-        return false;
+        return {};
     const std::int64_t offset = U32(head, 10);
     const std::uint32_t headerSize = U32(head, 14);
 
@@ -42,21 +42,22 @@ bool BmpFileLooksComplete(const QString &fileName) {
         bits = U16(head, 28);
         compression = head.size() >= 34 ? U32(head, 30) : 0;
     } else {
-        return false;
+        return {};
     }
     if (height < 0)
         height = -height; // a top-down picture
-    if (width <= 0 || height <= 0)
-        return false;
+    if (width <= 0 || height <= 0 || width > 0x7fffffff || height > 0x7fffffff)
+        return {};
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
-        return false;
+        return {};
     if (offset < 14 + std::int64_t(headerSize) || offset >= fileSize)
-        return false;
+        return {};
     const bool uncompressed = compression == 0 || compression == 3 || compression == 6;
+    const QSize size{int(width), int(height)};
     if (!uncompressed)
-        return true;
+        return size;
     const std::int64_t rowBytes = (width * bits + 31) / 32 * 4;
-    return offset + rowBytes * height <= fileSize;
+    return offset + rowBytes * height <= fileSize ? size : QSize();
 }
 
 } // namespace glimmerby

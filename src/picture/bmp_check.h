@@ -2,13 +2,15 @@
 // A look at a BMP file's headers before it is decoded: the image reader happily makes up
 // the pixels of a file whose pixel array lies beyond the end of the file.
 
+#include <QSize>
 #include <QString>
 
 namespace glimmerby {
 
-// True when the file starts with BMP headers that describe a picture of positive size at
-// a supported depth and, for uncompressed pictures, the whole pixel array lies inside the
-// file (for run-length coded ones, at least its start).
-bool BmpFileLooksComplete(const QString &fileName);
+// The picture size given by the file's BMP headers when they describe a picture of
+// positive size at a supported depth and, for uncompressed pictures, the whole pixel array
+// lies inside the file (for run-length coded ones, at least its start); otherwise an
+// invalid size.
+QSize CheckedBmpSize(const QString &fileName);
 
 } // namespace glimmerby

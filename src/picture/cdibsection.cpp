@@ -64,13 +64,14 @@ bool cDIBSection::Load(const QString &fileName, MessageBoxes &boxes) {
     };
     // The image reader fills pixels the file does not hold (a pixel offset past the end,
     // a short pixel array) with whatever memory held: check the headers first.
-    if (!BmpFileLooksComplete(fileName))
+    const QSize expected = CheckedBmpSize(fileName);
+    if (!expected.isValid())
         return refuse();
 
     QImageReader reader(fileName, "bmp");
     reader.setAutoDetectImageFormat(false);
     const QSize size = reader.size();
-    if (!size.isValid() || !SizeAcceptable(size.width(), size.height(), 4))
+    if (size != expected || !SizeAcceptable(size.width(), size.height(), 4))
         return refuse();
     // Room for the decoded picture at 32 bits per pixel, the reader's own working size.
     reader.setAllocationLimit(int((std::int64_t(size.width()) * size.height() * 4 >> 20) + 16));
