@@ -6,6 +6,7 @@
 #include <QImageReader>
 #include <QPaintDevice>
 #include <QPainter>
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -89,12 +90,26 @@ bool cDIBSection::SetFromImage(const QImage &image, std::int32_t channels) {
     const std::int32_t stored = channels == 3 ? 3 : 4;
     const QImage::Format format =
         stored == 3 ? QImage::Format_BGR888 : QImage::Format_ARGB32; // keeps alpha
-    const QImage source = image.format() == format ? image : image.convertToFormat(format);
-    if (source.isNull() || !Create(source.width(), source.height(), stored))
+    if (!Create(image.width(), image.height(), stored))
         return false;
     const std::size_t rowBytes = std::size_t(width_) * std::size_t(channels_);
-    for (std::int32_t y = 0; y < height_; ++y)
-        std::memcpy(TopRow(y), source.constScanLine(y), rowBytes);
+    if (image.format() == format) {
+        for (std::int32_t y = 0; y < height_; ++y)
+            std::memcpy(TopRow(y), image.constScanLine(y), rowBytes);
+        return true;
+    }
+    // Converted a strip at a time, so a big picture is not held a third time at once.
+    const std::int32_t stripRows = std::max<std::int32_t>(1, (4 << 20) / BytesPerScanLine());
+    for (std::int32_t top = 0; top < height_; top += stripRows) {
+        const std::int32_t rows = std::min(stripRows, height_ - top);
+        const QImage strip = image.copy(0, top, width_, rows).convertToFormat(format);
+        if (strip.isNull()) {
+            CleanUp();
+            return false;
+        }
+        for (std::int32_t y = 0; y < rows; ++y)
+            std::memcpy(TopRow(top + y), strip.constScanLine(y), rowBytes);
+    }
     return true;
 }
 
