@@ -35,7 +35,7 @@ void VerifyConsistent(const cDIBSection &dib) {
 
 class TestFuzzCorpus : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void jpegInputs() {
         const QStringList files = CorpusFiles(QStringLiteral("jpeg_read"));
         QVERIFY(files.size() >= 5);

@@ -4,6 +4,7 @@
 #include "picture_files.h"
 #include "recording_boxes.h"
 
+#include <QImageWriter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -195,6 +196,32 @@ class TestIjlRead : public QObject {
         QVERIFY(Near(PixelAt(dib, 100, 20), qRgb(235, 20, 0)));
         // The missing lower part is filled, not blue and not left as zeros.
         QVERIFY(Near(PixelAt(dib, 100, 250), qRgb(128, 128, 128), 4));
+    }
+
+    void brokenScanShowsTheDataBox() {
+        const QString whole = dir.filePath("progressive.jpg");
+        QImageWriter writer(whole, "jpeg");
+        writer.setProgressiveScanWrite(true);
+        QVERIFY(writer.write(TwoHalves(64, 64)));
+        // A later scan asks for impossible coefficients: the decoder gives up with the
+        // picture's size already known.
+        QByteArray bytes = ReadFile(whole);
+        const int first = int(bytes.indexOf("\xff\xda"));
+        const int second = int(bytes.indexOf("\xff\xda", first + 2));
+        QVERIFY(first > 0 && second > first);
+        const int spectral = second + 5 + 2 * uchar(bytes[second + 4]);
+        bytes[spectral] = char(63), bytes[spectral + 1] = char(0);
+        const QString path = dir.filePath("broken.jpg");
+        QVERIFY(WriteFile(path, bytes));
+        RecordingBoxes boxes;
+        IJL ijl(boxes);
+        QVERIFY(!ijl.LoadJpegFile(path));
+        QCOMPARE(boxes.shown.size(), 1);
+        QCOMPARE(boxes.shown[0].text,
+                 BoxText(JpegCode::DecodeFailed,
+                         QStringLiteral("FAILED TO READ IMAGE DATA. (%1)").arg(path)));
+        QCOMPARE(ijl.WorkDib().dib_width(), 64);
+        QCOMPARE(ijl.WorkDib().dib_height(), 64);
     }
 
     void hugeHeaderRefused_data() {
