@@ -1,0 +1,195 @@
+#include "picture/ijl.h"
+
+#include "app/message_boxes.h"
+#include "picture/jpeg_markers.h"
+#include "picture/replace_file.h"
+
+#include <QFile>
+#include <turbojpeg.h>
+
+namespace glimmerby {
+
+namespace {
+
+// A TurboJPEG handle lives for one codec call only. Every call therefore starts with a
+// fresh handle, which also matters after an error: a handle that failed on a header may
+// keep reporting that old error on a sound file.
+struct HandleCloser {
+    void operator()(void *handle) const { tjDestroy(handle); }
+};
+using Handle = std::unique_ptr<void, HandleCloser>;
+
+struct BufferFree {
+    void operator()(unsigned char *buffer) const { tjFree(buffer); }
+};
+
+// Files beyond this are not read into memory; no picture a bitmap can hold needs more.
+constexpr qint64 MaxJpegFileBytes = qint64(1) << 30;
+
+// Adobe's CMYK is stored inverted (0 = full ink): R = C*K/255 and so on. A CMYK picture
+// without Adobe's marker holds plain ink amounts. Converts in place to B, G, R, 255.
+void CmykToBgra(cDIBSection &dib, bool adobeInverted) {
+    for (std::int32_t y = 0; y < dib.dib_height(); ++y) {
+        unsigned char *p = dib.TopRow(y);
+        for (std::int32_t x = 0; x < dib.dib_width(); ++x, p += 4) {
+            unsigned c = p[0], m = p[1], yellow = p[2], k = p[3];
+            if (!adobeInverted) {
+                c = 255 - c;
+                m = 255 - m;
+                yellow = 255 - yellow;
+                k = 255 - k;
+            }
+            p[0] = static_cast<unsigned char>((yellow * k + 127) / 255);
+            p[1] = static_cast<unsigned char>((m * k + 127) / 255);
+            p[2] = static_cast<unsigned char>((c * k + 127) / 255);
+            p[3] = 255;
+        }
+    }
+}
+
+} // namespace
+
+IJL::IJL(MessageBoxes &boxes) : boxes_(boxes) {}
+
+IJL::~IJL() = default;
+
+cDIBSection &IJL::WorkDib() {
+    if (!workDib_)
+        workDib_ = std::make_unique<cDIBSection>();
+    return *workDib_;
+}
+
+bool IJL::LoadJpegFile(const QString &path) {
+    return JpegRead(WorkDib(), path);
+}
+
+bool IJL::LoadBmpFile(const QString &path) {
+    return WorkDib().Load(path, boxes_);
+}
+
+std::int32_t IJL::DibPadBytes(std::int32_t width, std::int32_t channels) {
+    const std::int64_t row = std::int64_t(width) * channels;
+    return std::int32_t(((row + 3) & ~std::int64_t(3)) - row);
+}
+
+void IJL::ReportJpegError(const QString &message, int code) {
+    // The prompt's two lines are split by "\n": a lone carriage return does not break a
+    // line in a message box here.
+    boxes_.show(QStringLiteral("Intel Jpg Load ERROR: \n[%1] - %2").arg(code).arg(message),
+                QStringLiteral("Intel(R) JPEG Library"), BoxIcon::Exclamation);
+}
+
+bool IJL::JpegRead(cDIBSection &dib, const QString &path) {
+    dib.CleanUp();
+    QFile file(path);
+    QByteArray data;
+    if (file.open(QIODevice::ReadOnly) && file.size() <= MaxJpegFileBytes) {
+        data.resize(file.size());
+        if (file.read(data.data(), data.size()) != data.size())
+            data.clear();
+    }
+    if (data.isEmpty()) {
+        ReportJpegError(QStringLiteral("FAILED TO READ IMAGE PARAMS"), JpegCode::FileUnreadable);
+        return false;
+    }
+    return JpegReadBuffer(dib, reinterpret_cast<const unsigned char *>(data.constData()),
+                          std::size_t(data.size()), path);
+}
+
+bool IJL::JpegReadBuffer(cDIBSection &dib, const unsigned char *data, std::size_t size,
+                         const QString &name) {
+    dib.CleanUp();
+    Handle handle(tjInitDecompress());
+    if (!handle) {
+        ReportJpegError(QStringLiteral("Failed to initialise the IJL library: "),
+                        JpegCode::InitFailed);
+        return false;
+    }
+
+    // Parameter pass: size and colour space, refused before anything is allocated.
+    const auto paramsFailed = [&](int code) {
+        ReportJpegError(QStringLiteral("FAILED TO READ IMAGE PARAMS"), code);
+        return false;
+    };
+    int width = 0, height = 0, subsampling = 0, colourspace = 0;
+    if (size == 0 || size > std::size_t(MaxJpegFileBytes))
+        return paramsFailed(JpegCode::NotJpeg);
+    if (tjDecompressHeader3(handle.get(), data, static_cast<unsigned long>(size), &width, &height,
+                            &subsampling, &colourspace) != 0)
+        return paramsFailed(JpegCode::NotJpeg);
+    if (width <= 0 || height <= 0)
+        return paramsFailed(JpegCode::BadSize);
+    if (!cDIBSection::SizeAcceptable(width, height, 4))
+        return paramsFailed(JpegCode::TooLarge);
+
+    int channels = 0;
+    int pixelFormat = 0;
+    switch (colourspace) {
+    case TJCS_GRAY:
+    case TJCS_YCbCr:
+    case TJCS_RGB:
+        channels = 3;
+        pixelFormat = TJPF_BGR;
+        break;
+    case TJCS_CMYK:
+    case TJCS_YCCK:
+        // The decoder gives such pictures only as CMYK; they are turned into colour here.
+        channels = 4;
+        pixelFormat = TJPF_CMYK;
+        break;
+    default:
+        return paramsFailed(JpegCode::Unsupported);
+    }
+
+    if (!dib.Create(width, height, channels))
+        return false;
+
+    // The bitmap's rows are bottom-up; BOTTOMUP puts the picture's top row last, so the
+    // picture lands upright. Each row is decoded straight into place, padding left zero.
+    // LIMITSCANS keeps a hostile progressive file from taking minutes.
+    const int status = tjDecompress2(handle.get(), data, static_cast<unsigned long>(size),
+                                     dib.DIBSectionBitsPtr(), width, dib.BytesPerScanLine(), height,
+                                     pixelFormat, TJFLAG_BOTTOMUP | TJFLAG_LIMITSCANS);
+    const bool damaged = status != 0 && tjGetErrorCode(handle.get()) == TJERR_WARNING;
+    if (channels == 4 && (status == 0 || damaged))
+        CmykToBgra(dib, JpegHasAdobeMarker(data, size));
+    if (status == 0)
+        return true;
+    if (damaged)
+        return false; // the part that decoded stays, without a box
+    ReportJpegError(QStringLiteral("FAILED TO READ IMAGE DATA. (%1)").arg(name),
+                    JpegCode::DecodeFailed);
+    return false;
+}
+
+bool IJL::JpegWrite(const cDIBSection &dib, const QString &path, int quality) {
+    Handle handle(tjInitCompress());
+    if (!handle) {
+        ReportJpegError(QStringLiteral("Failed to initialise the IJL library"),
+                        JpegCode::InitFailed);
+        return false;
+    }
+    const auto failed = [&](int code) {
+        ReportJpegError(QStringLiteral("Failed to save to JPG"), code);
+        return false;
+    };
+    if (dib.IsEmpty())
+        return failed(JpegCode::EmptyBitmap);
+
+    // A 4-channel bitmap is saved as an ordinary colour JPEG without its alpha bytes:
+    // a four-component file would read back as CMYK everywhere else.
+    const int pixelFormat = dib.dib_channels() == 3 ? TJPF_BGR : TJPF_BGRX;
+    unsigned char *jpeg = nullptr;
+    unsigned long jpegSize = 0;
+    const int status = tjCompress2(handle.get(), dib.DIBSectionBitsPtr(), dib.dib_width(),
+                                   dib.BytesPerScanLine(), dib.dib_height(), pixelFormat, &jpeg,
+                                   &jpegSize, TJSAMP_420, quality, TJFLAG_BOTTOMUP);
+    const std::unique_ptr<unsigned char, BufferFree> owned(jpeg);
+    if (status != 0 || !jpeg)
+        return failed(JpegCode::EncodeFailed);
+    if (ReplaceFileContents(path, jpeg, jpegSize) != 0)
+        return failed(JpegCode::WriteFailed);
+    return true;
+}
+
+} // namespace glimmerby
