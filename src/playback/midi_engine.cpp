@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPointer>
 #include <QTimer>
 
 #include <fluidsynth.h>
@@ -37,7 +38,8 @@ struct MidiEngine::Impl {
     bool playing = false;    // asked to play and not yet at the end
     bool everPlayed = false; // fluid_player_play was called on this player
     double pendingPosition = -1;
-    quint64 generation = 0; // counts openings, so late notifications can be told apart
+    bool startPending = false; // started() is due once the player has read the file
+    quint64 generation = 0;    // counts openings, so late notifications can be told apart
 
     QTimer pollTimer;
     QTimer pumpTimer;
@@ -175,6 +177,7 @@ void MidiEngine::close() {
     d->open = false;
     d->playing = false;
     d->everPlayed = false;
+    d->startPending = false;
     d->pendingPosition = -1;
 }
 
@@ -200,11 +203,10 @@ void MidiEngine::play() {
         d->renderedFrames = 0;
         d->pumpTimer.start();
     }
+    // The synthesizer reads the file on its first step; the start is reported by
+    // poll() once it has, so that the length is known by then.
     if (first)
-        QTimer::singleShot(0, this, [this, generation = d->generation] {
-            if (generation == d->generation)
-                emit started();
-        });
+        d->startPending = true;
 }
 
 void MidiEngine::pause() {
@@ -265,7 +267,15 @@ bool MidiEngine::hasFile() const {
 void MidiEngine::poll() {
     if (!d->playing || !d->player)
         return;
-    if (fluid_player_get_status(d->player) != FLUID_PLAYER_DONE)
+    const bool done = fluid_player_get_status(d->player) == FLUID_PLAYER_DONE;
+    if (d->startPending && (done || fluid_player_get_total_ticks(d->player) > 0)) {
+        d->startPending = false;
+        QPointer<MidiEngine> alive(this);
+        emit started();
+        if (!alive || !d->playing)
+            return;
+    }
+    if (!done)
         return;
     // At the end the file is let go, as the other decoder does; playing again reopens it.
     const QString path = d->path;

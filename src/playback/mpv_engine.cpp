@@ -1,5 +1,6 @@
 #include "playback/mpv_engine.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QOpenGLContext>
@@ -19,6 +20,9 @@ namespace glimmerby {
 namespace {
 
 enum class FileState { Empty, Loading, Loaded, Ended, Failed };
+
+// The longest wait for libmpv to let go of a closed file.
+constexpr int closeTimeoutMs = 3000;
 
 void *glProcAddress(void *, const char *name) {
     QOpenGLContext *context = QOpenGLContext::currentContext();
@@ -172,6 +176,8 @@ void MpvEngine::load(const QString &path) {
 void MpvEngine::close() {
     if (!d->handle)
         return;
+    const bool open = hasFile();
+    const int64_t closing = d->entry;
     ++d->generation;
     d->path.clear();
     d->entry = -1;
@@ -182,6 +188,26 @@ void MpvEngine::close() {
     d->pendingPosition = -1;
     const char *cmd[] = {"stop", nullptr};
     mpv_command(d->handle, cmd);
+    if (!open)
+        return;
+    // "stop" only asks for the file to be closed. The caller is about to move, rename
+    // or delete it, so wait here until libmpv reports it closed (or idle). The events
+    // read meanwhile are handled as usual; the closed entry's are ignored.
+    QDeadlineTimer deadline(closeTimeoutMs);
+    QPointer<MpvEngine> alive(this);
+    while (alive && !deadline.hasExpired()) {
+        mpv_event *event = mpv_wait_event(d->handle, deadline.remainingTime() / 1000.0);
+        if (event->event_id == MPV_EVENT_NONE)
+            break;
+        // An IDLE event may be an old one still queued: ask whether the core is idle now.
+        const bool closed =
+            (event->event_id == MPV_EVENT_IDLE && d->flag("idle-active")) ||
+            (event->event_id == MPV_EVENT_END_FILE &&
+             static_cast<mpv_event_end_file *>(event->data)->playlist_entry_id == closing);
+        handleEvent(event);
+        if (closed)
+            break;
+    }
 }
 
 void MpvEngine::play() {
@@ -265,42 +291,47 @@ void MpvEngine::drainEvents() {
         mpv_event *event = mpv_wait_event(d->handle, 0);
         if (event->event_id == MPV_EVENT_NONE)
             break;
-        switch (event->event_id) {
-        case MPV_EVENT_START_FILE:
-            d->startedEntry = static_cast<mpv_event_start_file *>(event->data)->playlist_entry_id;
+        handleEvent(event);
+    }
+}
+
+void MpvEngine::handleEvent(void *rawEvent) {
+    const auto *event = static_cast<mpv_event *>(rawEvent);
+    switch (event->event_id) {
+    case MPV_EVENT_START_FILE:
+        d->startedEntry = static_cast<mpv_event_start_file *>(event->data)->playlist_entry_id;
+        break;
+    case MPV_EVENT_FILE_LOADED:
+        if (d->state != FileState::Loading || d->startedEntry != d->entry)
             break;
-        case MPV_EVENT_FILE_LOADED:
-            if (d->state != FileState::Loading || d->startedEntry != d->entry)
-                break;
-            d->state = FileState::Loaded;
-            d->duration = d->number("duration");
-            if (d->pendingPosition > 0)
-                d->seek(d->pendingPosition);
-            d->pendingPosition = -1;
-            if (d->wantPlay && !d->startedSent) {
-                d->startedSent = true;
-                emit started();
-            }
-            break;
-        case MPV_EVENT_END_FILE: {
-            const auto *end = static_cast<mpv_event_end_file *>(event->data);
-            if (end->playlist_entry_id != d->entry || d->entry < 0)
-                break;
-            if (end->reason == MPV_END_FILE_REASON_EOF) {
-                d->state = FileState::Ended;
-                d->entry = -1;
-                if (d->startedSent)
-                    emit finished();
-            } else if (end->reason == MPV_END_FILE_REASON_ERROR) {
-                d->state = FileState::Failed;
-                d->entry = -1;
-                emit failed();
-            }
-            break;
+        d->state = FileState::Loaded;
+        d->duration = d->number("duration");
+        if (d->pendingPosition > 0)
+            d->seek(d->pendingPosition);
+        d->pendingPosition = -1;
+        if (d->wantPlay && !d->startedSent) {
+            d->startedSent = true;
+            emit started();
         }
-        default:
+        break;
+    case MPV_EVENT_END_FILE: {
+        const auto *end = static_cast<mpv_event_end_file *>(event->data);
+        if (end->playlist_entry_id != d->entry || d->entry < 0)
             break;
+        if (end->reason == MPV_END_FILE_REASON_EOF) {
+            d->state = FileState::Ended;
+            d->entry = -1;
+            if (d->startedSent)
+                emit finished();
+        } else if (end->reason == MPV_END_FILE_REASON_ERROR) {
+            d->state = FileState::Failed;
+            d->entry = -1;
+            emit failed();
         }
+        break;
+    }
+    default:
+        break;
     }
 }
 

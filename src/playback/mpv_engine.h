@@ -51,6 +51,7 @@ class MpvEngine : public PlaybackEngine {
     std::unique_ptr<Impl> d;
 
     void drainEvents();
+    void handleEvent(void *event); // an mpv_event
     void renderUpdate();
     void emitStartedLater();
 };
