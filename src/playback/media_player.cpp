@@ -8,6 +8,7 @@
 
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace glimmerby {
@@ -221,6 +222,9 @@ void MediaPlayer::enterFullScreen() {
     m_fullScreen->setWindowTitle(window()->windowTitle());
     connect(m_fullScreen, &FullScreenWindow::leaveRequested, this, [this] { setDisplaySize(4); });
     connect(m_fullScreen, &FullScreenWindow::keyPressed, this, &MediaPlayer::KeyDown);
+    // Without a window manager the full-screen state alone does not size the window.
+    if (QScreen *screen = window()->screen())
+        m_fullScreen->setGeometry(screen->geometry());
     m_fullScreen->showFullScreen();
     m_fullScreen->activateWindow();
     m_fullScreen->setFocus(Qt::OtherFocusReason);

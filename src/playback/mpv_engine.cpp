@@ -57,6 +57,7 @@ struct MpvEngine::Impl {
     quint64 generation = 0; // counts openings, so late notifications can be told apart
     double duration = 0;
     double pendingPosition = -1;
+    bool drawsVideo = false; // the picture goes through the render context
 
     void setFlag(const char *name, bool on) {
         int flag = on ? 1 : 0;
@@ -102,13 +103,18 @@ MpvEngine::MpvEngine(const Config &config, QObject *parent)
     option("input-default-bindings", "no");
     option("input-vo-keyboard", "no");
     option("audio-display", "no");
+    option("hwdec", "no");
+    option("gpu-hwdec-interop", "no");
     // A machine without a sound device still plays (silently) and reaches the end;
     // without this an audio-only file ends at once with an error.
     option("audio-fallback-to-null", "yes");
     if (!config.audioOutput.isEmpty())
         option("ao", config.audioOutput);
     if (config.video) {
-        option("vo", config.videoOutput.isEmpty() ? QStringLiteral("libmpv") : config.videoOutput);
+        const QString vo =
+            config.videoOutput.isEmpty() ? QStringLiteral("libmpv") : config.videoOutput;
+        option("vo", vo);
+        d->drawsVideo = vo == QLatin1String("libmpv");
     } else {
         option("vid", "no");
         option("vo", "null");
@@ -160,6 +166,11 @@ void MpvEngine::load(const QString &path) {
     d->pendingPosition = -1;
     // The pause state carries over from file to file: every opening sets it.
     d->setFlag("pause", true);
+    // Without a render context the video output cannot start and libmpv would drop
+    // the picture (or fail a file that has nothing else): open it without video; the
+    // picture is switched on when the context comes.
+    if (d->drawsVideo)
+        mpv_set_property_string(d->handle, "vid", d->render ? "auto" : "no");
     const QByteArray file = QFile::encodeName(QFileInfo(path).absoluteFilePath());
     const char *cmd[] = {"loadfile", file.constData(), "replace", nullptr};
     mpv_node result;
@@ -360,10 +371,10 @@ bool MpvEngine::createRenderContext() {
         this);
     // A video output that failed for want of a render context has dropped the
     // picture of the open file; bring it back now that one exists.
-    if (hasFile()) {
-        const char *cmd[] = {"video-reload", nullptr};
-        mpv_command(d->handle, cmd);
-    }
+    // Files opened while there was no render context were opened without their
+    // picture; bring it in now.
+    if (d->drawsVideo && hasFile())
+        mpv_set_property_string(d->handle, "vid", "auto");
     return true;
 }
 
@@ -387,6 +398,10 @@ void MpvEngine::render(int framebufferObject, int width, int height) {
 void MpvEngine::freeRenderContext() {
     if (!d->render)
         return;
+    // Take the picture away first, so that the video output closes in order instead
+    // of failing, which would drop the video track for good.
+    if (d->drawsVideo && hasFile())
+        mpv_set_property_string(d->handle, "vid", "no");
     mpv_render_context_set_update_callback(d->render, nullptr, nullptr);
     mpv_render_context_free(d->render);
     d->render = nullptr;
