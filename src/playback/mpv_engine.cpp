@@ -334,7 +334,14 @@ void MpvEngine::handleEvent(void *rawEvent) {
             d->entry = -1;
             if (d->startedSent)
                 emit finished();
-        } else if (end->reason == MPV_END_FILE_REASON_ERROR) {
+        } else if (end->reason == MPV_END_FILE_REASON_ERROR ||
+                   end->reason == MPV_END_FILE_REASON_REDIRECT) {
+            // A file that turned out to be a playlist would go on to play other files
+            // behind our back; it is refused like any file we cannot play.
+            if (end->reason == MPV_END_FILE_REASON_REDIRECT) {
+                const char *cmd[] = {"stop", nullptr};
+                mpv_command(d->handle, cmd);
+            }
             d->state = FileState::Failed;
             d->entry = -1;
             emit failed();

@@ -200,6 +200,10 @@ class TestMediaPlayer : public QObject {
         QTest::newRow("empty wav") << write("empty.wav", QByteArray());
         QTest::newRow("text as midi") << write("text.mid", "notes");
         QTest::newRow("riff without midi") << write("bad.rmi", "RIFF\x0c\0\0\0RMIDLIST\0\0\0\0");
+        QTest::newRow("playlist as movie")
+            << write("list.mpg", "#EXTM3U\n" GLIMMERBY_SAMPLES_DIR "/beep.wav\n");
+        QTest::newRow("playlist") << write("list.m3u",
+                                           "#EXTM3U\n" GLIMMERBY_SAMPLES_DIR "/beep.wav\n");
         QFile mid(sample("tune.mid"));
         mid.open(QIODevice::ReadOnly);
         QTest::newRow("cut midi") << write("cut.mid", mid.readAll().left(16));
