@@ -1,18 +1,279 @@
 #include "playback/media_player.h"
 
+#include "playback/control_bar.h"
+#include "playback/full_screen_window.h"
+#include "playback/midi_engine.h"
+#include "playback/mpv_engine.h"
+#include "playback/video_view.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+
 namespace glimmerby {
 
+namespace {
+
+constexpr int refreshIntervalMs = 250;
+
+bool isMidiFile(const QString &path) {
+    return path.endsWith(QLatin1String(".mid"), Qt::CaseInsensitive) ||
+           path.endsWith(QLatin1String(".rmi"), Qt::CaseInsensitive);
+}
+
+// The render calls draw only for libmpv's own video output.
+bool drawsIntoWindow(const PlayerOptions &options) {
+    return options.videoOutput.isEmpty() || options.videoOutput == QLatin1String("libmpv");
+}
+
+} // namespace
+
 MediaPlayer::MediaPlayer(Role role, QWidget *parent, const PlayerOptions &options)
-    : QWidget(parent), m_role(role), m_options(options) {}
-MediaPlayer::~MediaPlayer() = default;
-void MediaPlayer::setFileName(const QString &path) { m_fileName = path; }
-void MediaPlayer::Play() {}
-void MediaPlayer::Stop() {}
-void MediaPlayer::Pause() {}
-double MediaPlayer::CurrentPosition() const { return 0; }
-void MediaPlayer::setCurrentPosition(double) {}
-void MediaPlayer::setMute(bool mute) { m_muted = mute; }
-void MediaPlayer::setDisplaySize(int size) { m_displaySize = size; }
-void MediaPlayer::setControlsVisible(bool visible) { m_controlsVisible = visible; }
+    : QWidget(parent), m_role(role), m_options(options) {
+    MpvEngine::Config config;
+    config.audioOutput = options.audioOutput;
+    config.videoOutput = options.videoOutput;
+    config.video = role == Role::Movie;
+    m_mpv = std::make_unique<MpvEngine>(config);
+    connectEngine(m_mpv.get());
+
+    m_layout = new QVBoxLayout(this);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+    if (role == Role::Movie) {
+        if (drawsIntoWindow(options)) {
+            m_video = new VideoView(m_mpv.get(), this);
+            m_picture = m_video;
+            connect(m_video, &VideoView::doubleClicked, this,
+                    [this] { setDisplaySize(m_fullScreen ? 4 : 3); });
+        } else {
+            m_picture = new QWidget(this);
+            QPalette black = m_picture->palette();
+            black.setColor(QPalette::Window, Qt::black);
+            m_picture->setPalette(black);
+            m_picture->setAutoFillBackground(true);
+        }
+        m_layout->addWidget(m_picture, 1);
+    }
+    if (role != Role::Music) {
+        m_controls = new ControlBar(this);
+        m_layout->addWidget(m_controls);
+        connect(m_controls, &ControlBar::playPauseClicked, this, &MediaPlayer::togglePlay);
+        connect(m_controls, &ControlBar::stopClicked, this, &MediaPlayer::Stop);
+        connect(m_controls, &ControlBar::seekRequested, this, &MediaPlayer::setCurrentPosition);
+        connect(m_controls, &ControlBar::muteClicked, this, &MediaPlayer::setMute);
+        m_refresh.setInterval(refreshIntervalMs);
+        connect(&m_refresh, &QTimer::timeout, this, &MediaPlayer::refreshControls);
+        m_refresh.start();
+        setFocusPolicy(Qt::StrongFocus);
+    } else {
+        setFocusPolicy(Qt::NoFocus);
+        hide();
+    }
+}
+
+MediaPlayer::~MediaPlayer() {
+    m_refresh.stop();
+    // The render context goes first, while the GL context it lives in still exists,
+    // and before the decoder it belongs to.
+    delete m_video;
+    m_video = nullptr;
+    delete m_fullScreen;
+    m_fullScreen = nullptr;
+    m_active = nullptr;
+    m_midi.reset();
+    m_mpv.reset();
+}
+
+void MediaPlayer::connectEngine(PlaybackEngine *engine) {
+    // Only the engine now in use speaks for the player.
+    connect(engine, &PlaybackEngine::started, this, [this, engine] {
+        if (engine == m_active)
+            emit NewStream();
+    });
+    connect(engine, &PlaybackEngine::finished, this, [this, engine] {
+        if (engine == m_active) {
+            refreshControls();
+            emit EndOfStream();
+        }
+    });
+    connect(engine, &PlaybackEngine::failed, this, [this, engine] {
+        if (engine == m_active)
+            emit OpenFailed();
+    });
+}
+
+MidiEngine *MediaPlayer::midiEngine() {
+    if (!m_midi) {
+        m_midi = std::make_unique<MidiEngine>(m_options.audioOutput);
+        m_midi->setMute(m_muted);
+        connectEngine(m_midi.get());
+    }
+    return m_midi.get();
+}
+
+void MediaPlayer::setFileName(const QString &path) {
+    if (path.isEmpty()) {
+        if (m_active)
+            m_active->close();
+        m_fileName.clear();
+        refreshControls();
+        return;
+    }
+    PlaybackEngine *engine = isMidiFile(path) ? static_cast<PlaybackEngine *>(midiEngine())
+                                              : static_cast<PlaybackEngine *>(m_mpv.get());
+    if (m_active && m_active != engine)
+        m_active->close();
+    m_active = engine;
+    m_fileName = path;
+    engine->load(path);
+    refreshControls();
+}
+
+void MediaPlayer::Play() {
+    if (m_active && !m_fileName.isEmpty())
+        m_active->play();
+    refreshControls();
+}
+
+void MediaPlayer::Stop() {
+    if (m_active)
+        m_active->stop();
+    refreshControls();
+}
+
+void MediaPlayer::Pause() {
+    if (m_active)
+        m_active->pause();
+    refreshControls();
+}
+
+void MediaPlayer::togglePlay() {
+    if (isPlaying())
+        Pause();
+    else
+        Play();
+}
+
+double MediaPlayer::CurrentPosition() const {
+    return m_active ? m_active->position() : 0;
+}
+
+void MediaPlayer::setCurrentPosition(double seconds) {
+    if (m_active)
+        m_active->setPosition(seconds);
+}
+
+void MediaPlayer::setMute(bool mute) {
+    m_muted = mute;
+    m_mpv->setMute(mute);
+    if (m_midi)
+        m_midi->setMute(mute);
+    if (m_controls)
+        m_controls->showMuted(mute);
+}
+
+bool MediaPlayer::isPlaying() const {
+    return m_active && m_active->isPlaying();
+}
+
+double MediaPlayer::duration() const {
+    return m_active ? m_active->duration() : 0;
+}
+
+bool MediaPlayer::hasFile() const {
+    return m_active && m_active->hasFile();
+}
+
+bool MediaPlayer::decoderMuted() const {
+    if (m_active == m_midi.get() && m_midi)
+        return m_muted; // FluidSynth is silenced through its gain, which we set
+    return m_mpv->decoderMuted();
+}
+
+QOpenGLWidget *MediaPlayer::videoWidget() const {
+    return m_video;
+}
+
+QWidget *MediaPlayer::controlBar() const {
+    return m_controls;
+}
+
+QWidget *MediaPlayer::fullScreenWindow() const {
+    return m_fullScreen;
+}
+
+void MediaPlayer::setDisplaySize(int size) {
+    // Other sizes of the original control are not offered; asking for one changes nothing.
+    if (size != 3 && size != 4)
+        return;
+    m_displaySize = size;
+    if (size == 3)
+        enterFullScreen();
+    else
+        leaveFullScreen();
+}
+
+void MediaPlayer::enterFullScreen() {
+    if (m_role != Role::Movie || !m_picture || m_fullScreen)
+        return;
+    m_fullScreen = new FullScreenWindow(m_picture);
+    m_fullScreen->setWindowTitle(window()->windowTitle());
+    connect(m_fullScreen, &FullScreenWindow::leaveRequested, this, [this] { setDisplaySize(4); });
+    connect(m_fullScreen, &FullScreenWindow::keyPressed, this, &MediaPlayer::KeyDown);
+    // Without a window manager the full-screen state alone does not size the window.
+    if (QScreen *screen = window()->screen())
+        m_fullScreen->setGeometry(screen->geometry());
+    m_fullScreen->showFullScreen();
+    m_fullScreen->activateWindow();
+    m_fullScreen->setFocus(Qt::OtherFocusReason);
+}
+
+void MediaPlayer::leaveFullScreen() {
+    if (!m_fullScreen)
+        return;
+    m_layout->insertWidget(0, m_picture, 1);
+    m_picture->show();
+    FullScreenWindow *gone = m_fullScreen;
+    m_fullScreen = nullptr;
+    gone->hide();
+    // This may run inside the window's own key or mouse handler.
+    gone->deleteLater();
+}
+
+void MediaPlayer::setControlsVisible(bool visible) {
+    m_controlsVisible = visible;
+    if (m_controls)
+        m_controls->setVisible(visible);
+}
+
+void MediaPlayer::refreshControls() {
+    if (!m_controls || !m_controls->isVisible())
+        return;
+    m_controls->showState(CurrentPosition(), duration(), isPlaying());
+}
+
+bool MediaPlayer::event(QEvent *event) {
+    // Tab and Backtab would move the focus on; the window's key commands want them.
+    if (event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            keyPressEvent(static_cast<QKeyEvent *>(event));
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void MediaPlayer::keyPressEvent(QKeyEvent *event) {
+    event->accept();
+    emit KeyDown(event->key(), event->modifiers());
+}
+
+void MediaPlayer::focusInEvent(QFocusEvent *event) {
+    QWidget::focusInEvent(event);
+    emit GotFocus();
+}
 
 } // namespace glimmerby

@@ -3,9 +3,22 @@
 // player and the hidden background-music player.
 
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
+#include <memory>
+
+class QOpenGLWidget;
+class QVBoxLayout;
+
 namespace glimmerby {
+
+class ControlBar;
+class FullScreenWindow;
+class MidiEngine;
+class MpvEngine;
+class PlaybackEngine;
+class VideoView;
 
 struct PlayerOptions {
     QString audioOutput; // empty: the system's default output (falls back to none)
@@ -14,7 +27,7 @@ struct PlayerOptions {
 
 class MediaPlayer : public QWidget {
     Q_OBJECT
-public:
+  public:
     enum class Role {
         Movie, // video inside the window, with a control bar
         Sound, // a compact strip of controls, audio only
@@ -27,12 +40,13 @@ public:
     Role role() const { return m_role; }
 
     // Opens the file; "" closes it and releases the file so that it can be moved,
-    // renamed or deleted at once.
+    // renamed or deleted at once. A file that cannot be opened plays nothing and
+    // reports nothing but OpenFailed.
     void setFileName(const QString &path);
     QString fileName() const { return m_fileName; }
 
-    void Play();  // starts or resumes the loaded file
-    void Stop();  // stops playing
+    void Play();  // starts or resumes the loaded file; after its end, plays it again
+    void Stop();  // stops playing and goes back to the start
     void Pause(); // pauses
     double CurrentPosition() const;
     void setCurrentPosition(double seconds);
@@ -43,19 +57,53 @@ public:
     void setControlsVisible(bool visible); // all four control-bar flags at once
     bool controlsVisible() const { return m_controlsVisible; }
 
-signals:
+    bool isPlaying() const;
+    double duration() const;   // seconds; 0 until the file is open
+    bool hasFile() const;      // a file is open (or opening) in the decoder
+    bool decoderMuted() const; // the mute state the decoder itself reports
+
+    // For the window and its tests: the movie picture (Movie role with a picture,
+    // else null), the control bar, and the full-screen window while there is one.
+    QOpenGLWidget *videoWidget() const;
+    QWidget *controlBar() const;
+    QWidget *fullScreenWindow() const;
+
+  signals:
     void EndOfStream(); // the loaded file played to its end
     void NewStream();   // a newly opened file begins playing
     void KeyDown(int key, Qt::KeyboardModifiers shift);
     void GotFocus();
+    void OpenFailed(); // the loaded file could not be played
 
-private:
+  protected:
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+
+  private:
     Role m_role;
     PlayerOptions m_options;
     QString m_fileName;
     bool m_muted = false;
     int m_displaySize = 4;
     bool m_controlsVisible = true;
+
+    std::unique_ptr<MpvEngine> m_mpv;
+    std::unique_ptr<MidiEngine> m_midi;
+    PlaybackEngine *m_active = nullptr;
+    QVBoxLayout *m_layout = nullptr;
+    VideoView *m_video = nullptr;
+    QWidget *m_picture = nullptr; // the video view, or a black area when none is drawn
+    ControlBar *m_controls = nullptr;
+    FullScreenWindow *m_fullScreen = nullptr;
+    QTimer m_refresh;
+
+    void connectEngine(PlaybackEngine *engine);
+    MidiEngine *midiEngine();
+    void refreshControls();
+    void togglePlay();
+    void enterFullScreen();
+    void leaveFullScreen();
 };
 
 } // namespace glimmerby

@@ -1,0 +1,311 @@
+#include "playback/midi_engine.h"
+
+#include "playback/midi_file.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPointer>
+#include <QTimer>
+
+#include <fluidsynth.h>
+
+#include <vector>
+
+namespace glimmerby {
+
+namespace {
+
+constexpr int pollIntervalMs = 50;
+constexpr int pumpIntervalMs = 20;
+constexpr int renderBlock = 1024;
+
+void silentLog(int, const char *, void *) {}
+
+} // namespace
+
+struct MidiEngine::Impl {
+    fluid_settings_t *settings = nullptr;
+    fluid_synth_t *synth = nullptr;
+    fluid_audio_driver_t *driver = nullptr;
+    fluid_player_t *player = nullptr;
+    bool soundFontLoaded = false;
+    float gain = 0.2f;
+
+    QString path;
+    MidiData midi;
+    bool open = false;       // a file is loaded into the player
+    bool playing = false;    // asked to play and not yet at the end
+    bool everPlayed = false; // fluid_player_play was called on this player
+    double pendingPosition = -1;
+    bool startPending = false; // started() is due once the player has read the file
+    quint64 generation = 0;    // counts openings, so late notifications can be told apart
+
+    QTimer pollTimer;
+    QTimer pumpTimer;
+    QElapsedTimer clock;
+    qint64 renderedFrames = 0;
+    std::vector<float> scratch = std::vector<float>(2 * renderBlock);
+
+    void deletePlayer() {
+        if (!player)
+            return;
+        fluid_player_stop(player);
+        delete_fluid_player(player);
+        player = nullptr;
+        if (synth)
+            fluid_synth_all_sounds_off(synth, -1);
+    }
+
+    double secondsPerTick() const {
+        if (midi.ticksPerQuarter > 0 && player) {
+            const int tempo = fluid_player_get_midi_tempo(player); // microseconds per quarter
+            if (tempo > 0)
+                return tempo / 1e6 / midi.ticksPerQuarter;
+        }
+        return midi.ticksPerSecondAtDefault > 0 ? 1.0 / midi.ticksPerSecondAtDefault : 0;
+    }
+};
+
+MidiEngine::MidiEngine(const QString &audioOutput, QObject *parent)
+    : PlaybackEngine(parent), d(std::make_unique<Impl>()) {
+    // FluidSynth reports to stderr by default; the player stays quiet instead.
+    for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
+        fluid_set_log_function(level, silentLog, nullptr);
+
+    d->settings = new_fluid_settings();
+    if (!d->settings)
+        return;
+    fluid_settings_setint(d->settings, "synth.threadsafe-api", 1);
+    d->synth = new_fluid_synth(d->settings);
+    if (!d->synth)
+        return;
+    const QString soundFont = findSoundFont();
+    if (!soundFont.isEmpty())
+        d->soundFontLoaded = fluid_synth_sfload(d->synth, QFile::encodeName(soundFont).constData(),
+                                                1) != FLUID_FAILED;
+    d->gain = fluid_synth_get_gain(d->synth);
+
+    if (audioOutput != QLatin1String("null")) {
+        for (const char *name : {"pulseaudio", "alsa"}) {
+            fluid_settings_setstr(d->settings, "audio.driver", name);
+            d->driver = new_fluid_audio_driver(d->settings, d->synth);
+            if (d->driver)
+                break;
+        }
+    }
+
+    d->pollTimer.setInterval(pollIntervalMs);
+    connect(&d->pollTimer, &QTimer::timeout, this, &MidiEngine::poll);
+    d->pumpTimer.setInterval(pumpIntervalMs);
+    d->pumpTimer.setTimerType(Qt::PreciseTimer);
+    connect(&d->pumpTimer, &QTimer::timeout, this, &MidiEngine::pump);
+}
+
+MidiEngine::~MidiEngine() {
+    d->pollTimer.stop();
+    d->pumpTimer.stop();
+    // The device thread reads the synthesizer: it goes first.
+    if (d->driver)
+        delete_fluid_audio_driver(d->driver);
+    d->deletePlayer();
+    if (d->synth)
+        delete_fluid_synth(d->synth);
+    if (d->settings)
+        delete_fluid_settings(d->settings);
+}
+
+QString MidiEngine::findSoundFont() {
+    const QDir dir(QStringLiteral("/usr/share/sounds/sf2"));
+    for (const char *name : {"TimGM6mb.sf2", "FluidR3_GM.sf2", "default-GM.sf2"}) {
+        const QString path = dir.filePath(QLatin1String(name));
+        if (QFile::exists(path))
+            return path;
+    }
+    const QStringList others = dir.entryList({QStringLiteral("*.sf2")}, QDir::Files, QDir::Name);
+    return others.isEmpty() ? QString() : dir.filePath(others.first());
+}
+
+bool MidiEngine::hasAudioDevice() const {
+    return d->driver != nullptr;
+}
+
+void MidiEngine::load(const QString &path) {
+    close();
+    d->path = path;
+    if (openFile())
+        return;
+    // Like the other decoder, a file that cannot be played is reported from the
+    // event loop, never from inside the call.
+    QTimer::singleShot(0, this, [this, generation = d->generation] {
+        if (generation == d->generation)
+            emit failed();
+    });
+}
+
+bool MidiEngine::openFile() {
+    if (!d->synth || !d->soundFontLoaded)
+        return false;
+    QFile file(d->path);
+    // A MIDI file is small; anything far larger is not one.
+    if (!file.open(QIODevice::ReadOnly) || file.size() > 16 * 1024 * 1024)
+        return false;
+    const std::optional<MidiData> midi = extractMidi(file.readAll());
+    file.close();
+    if (!midi)
+        return false;
+    d->midi = *midi;
+    d->player = new_fluid_player(d->synth);
+    if (!d->player)
+        return false;
+    if (fluid_player_add_mem(d->player, d->midi.bytes.constData(), size_t(d->midi.bytes.size())) !=
+        FLUID_OK) {
+        d->deletePlayer();
+        return false;
+    }
+    d->open = true;
+    return true;
+}
+
+void MidiEngine::close() {
+    ++d->generation;
+    d->pollTimer.stop();
+    d->pumpTimer.stop();
+    d->deletePlayer();
+    d->path.clear();
+    d->midi = {};
+    d->open = false;
+    d->playing = false;
+    d->everPlayed = false;
+    d->startPending = false;
+    d->pendingPosition = -1;
+}
+
+void MidiEngine::play() {
+    if (d->path.isEmpty())
+        return;
+    if (!d->open && !openFile()) // played to its end before, or could not be opened
+        return;
+    if (d->playing)
+        return;
+    if (fluid_player_play(d->player) != FLUID_OK)
+        return;
+    const bool first = !d->everPlayed;
+    d->everPlayed = true;
+    d->playing = true;
+    if (d->pendingPosition >= 0) {
+        setPosition(d->pendingPosition);
+        d->pendingPosition = -1;
+    }
+    d->pollTimer.start();
+    if (!d->driver) {
+        d->clock.start();
+        d->renderedFrames = 0;
+        d->pumpTimer.start();
+    }
+    // The synthesizer reads the file on its first step; the start is reported by
+    // poll() once it has, so that the length is known by then.
+    if (first)
+        d->startPending = true;
+}
+
+void MidiEngine::pause() {
+    if (!d->playing)
+        return;
+    d->playing = false;
+    d->pumpTimer.stop();
+    d->pollTimer.stop();
+    fluid_player_stop(d->player);
+    // Stopping the player leaves the notes ringing.
+    fluid_synth_all_sounds_off(d->synth, -1);
+}
+
+void MidiEngine::stop() {
+    pause();
+    setPosition(0);
+}
+
+double MidiEngine::position() const {
+    if (!d->player || !d->open)
+        return 0;
+    return std::max(0, fluid_player_get_current_tick(d->player)) * d->secondsPerTick();
+}
+
+void MidiEngine::setPosition(double seconds) {
+    if (!d->player || !d->open)
+        return;
+    if (!d->everPlayed) {
+        // The player reads its file when it first plays; seeking before that is lost.
+        d->pendingPosition = seconds;
+        return;
+    }
+    const double perTick = d->secondsPerTick();
+    if (perTick <= 0)
+        return;
+    fluid_player_seek(d->player, int(std::max(0.0, seconds) / perTick));
+}
+
+double MidiEngine::duration() const {
+    if (!d->player || !d->open || !d->everPlayed)
+        return 0;
+    return std::max(0, fluid_player_get_total_ticks(d->player)) * d->secondsPerTick();
+}
+
+void MidiEngine::setMute(bool mute) {
+    if (d->synth)
+        fluid_synth_set_gain(d->synth, mute ? 0.0f : d->gain);
+}
+
+bool MidiEngine::isPlaying() const {
+    return d->playing;
+}
+
+bool MidiEngine::hasFile() const {
+    return d->open;
+}
+
+void MidiEngine::poll() {
+    if (!d->playing || !d->player)
+        return;
+    const bool done = fluid_player_get_status(d->player) == FLUID_PLAYER_DONE;
+    if (d->startPending && (done || fluid_player_get_total_ticks(d->player) > 0)) {
+        d->startPending = false;
+        QPointer<MidiEngine> alive(this);
+        emit started();
+        if (!alive || !d->playing)
+            return;
+    }
+    if (!done)
+        return;
+    // At the end the file is let go, as the other decoder does; playing again reopens it.
+    const QString path = d->path;
+    close();
+    d->path = path;
+    emit finished();
+}
+
+void MidiEngine::pump() {
+    if (!d->playing || !d->synth)
+        return;
+    // Render exactly as much as real time has moved on; after a stall (a busy UI
+    // thread) at most half a second is caught up, the rest is skipped.
+    double rate = 44100;
+    fluid_settings_getnum(d->settings, "synth.sample-rate", &rate);
+    const qint64 target = qint64(d->clock.elapsed() * rate / 1000);
+    const qint64 limit = qint64(rate / 2);
+    if (target - d->renderedFrames > limit)
+        d->renderedFrames = target - limit;
+    qint64 frames = target - d->renderedFrames;
+    if (frames <= 0)
+        return;
+    d->renderedFrames = target;
+    float *left = d->scratch.data();
+    float *right = left + renderBlock;
+    while (frames > 0) {
+        const int n = int(std::min<qint64>(frames, renderBlock));
+        fluid_synth_write_float(d->synth, n, left, 0, 1, right, 0, 1);
+        frames -= n;
+    }
+}
+
+} // namespace glimmerby
