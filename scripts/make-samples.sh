@@ -8,6 +8,8 @@ dest=${1:?usage: make-samples.sh DEST_DIR}
 stamp="$dest/.complete-v1"
 [ -f "$stamp" ] && exit 0
 mkdir -p "$dest"
+dest=$(cd "$dest" && pwd)
+stamp="$dest/.complete-v1"
 cd "$dest"
 ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
 

@@ -9,6 +9,8 @@
 #include "browser/media_kinds.h"
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"
+#include "organize/file_commands.h"
+#include "picture/ijl.h"
 #include "picture/picture_view.h"
 #include "picture/status_line.h"
 #include "shell/key_commands.h"
@@ -26,7 +28,7 @@ Application::Application(MessageBoxes &boxes, const StartOptions &options)
     : m_boxes(boxes), m_options(options) {}
 
 Application::~Application() {
-    // Controllers are children of the window; the context must outlive them.
+    // Controllers are children of the window; the context and the codec outlive them.
     m_form.reset();
 }
 
@@ -70,6 +72,8 @@ void Application::createWindow() {
     m_form = std::make_unique<Form1>(m_options.players);
     m_ctx = std::make_unique<AppContext>(AppContext{m_state, m_boxes, *m_form});
     AppContext &ctx = *m_ctx;
+    m_codec = std::make_unique<IJL>(m_boxes);
+    ctx.codec = m_codec.get();
     ctx.status = new StatusLine(ctx);
     ctx.picture = new PictureView(ctx);
     ctx.preview = new PreviewDispatcher(ctx);
@@ -77,6 +81,10 @@ void Application::createWindow() {
     ctx.keys = new KeyCommands(ctx);
     ctx.layout = new LayoutController(ctx);
     m_toggles = new TogglesController(ctx);
+    ctx.files = new FileCommands(ctx);
+
+    connect(m_form->mnuDelete, &QAction::triggered, ctx.files, &FileCommands::DeleteSelectedFiles);
+    connect(m_form->mnuOpenPSP, &QAction::triggered, ctx.files, &FileCommands::OpenInEditor);
 
     connect(m_toggles, &TogglesController::exitRequested, m_form.get(), &QWidget::close);
     connect(m_form.get(), &Form1::closeRequested, this, &Application::shutdown);

@@ -55,6 +55,7 @@ private:
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<Form1> m_form;
     std::unique_ptr<AppContext> m_ctx;
+    std::unique_ptr<IJL> m_codec;
     TogglesController *m_toggles = nullptr;
     bool m_shutDown = false;
 };

@@ -9,6 +9,7 @@
 //  - Every row is padded with zero bytes to a multiple of 4 bytes (BytesPerScanLine).
 
 #include <QImage>
+#include <utility>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -30,6 +31,13 @@ class cDIBSection {
     cDIBSection(const cDIBSection &) = delete;
     cDIBSection &operator=(const cDIBSection &) = delete;
     ~cDIBSection() = default;
+    // Exchanges the pictures of two bitmaps without copying pixels.
+    void Swap(cDIBSection &other) noexcept {
+        std::swap(bits_, other.bits_);
+        std::swap(width_, other.width_);
+        std::swap(height_, other.height_);
+        std::swap(channels_, other.channels_);
+    }
 
     // Rows of `width` pixels at 3 bytes (channels == 3) or 4 bytes (anything else).
     // Pure arithmetic; 0 for widths that do not give a row of at most 2^31 - 1 bytes.

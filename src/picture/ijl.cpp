@@ -1,5 +1,7 @@
 #include "picture/ijl.h"
 
+#include <algorithm>
+
 #include "app/message_boxes.h"
 #include "picture/jpeg_markers.h"
 #include "picture/replace_file.h"
@@ -160,6 +162,59 @@ bool IJL::JpegReadBuffer(cDIBSection &dib, const unsigned char *data, std::size_
     ReportJpegError(QStringLiteral("FAILED TO READ IMAGE DATA. (%1)").arg(name),
                     JpegCode::DecodeFailed);
     return false;
+}
+
+bool IJL::JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target,
+                             QSize &natural) {
+    dib.CleanUp();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() <= 0 || file.size() > MaxJpegFileBytes)
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() != file.size())
+        return false;
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const auto size = static_cast<unsigned long>(bytes.size());
+    Handle handle(tjInitDecompress());
+    int width = 0, height = 0, subsampling = 0, colourspace = 0;
+    if (!handle ||
+        tjDecompressHeader3(handle.get(), data, size, &width, &height, &subsampling,
+                            &colourspace) != 0 ||
+        width <= 0 || height <= 0 || !cDIBSection::SizeAcceptable(width, height, 4))
+        return false;
+    natural = QSize(width, height);
+    int channels = 3, pixelFormat = TJPF_BGR;
+    if (colourspace == TJCS_CMYK || colourspace == TJCS_YCCK) {
+        channels = 4;
+        pixelFormat = TJPF_CMYK;
+    } else if (colourspace != TJCS_GRAY && colourspace != TJCS_YCbCr && colourspace != TJCS_RGB) {
+        return false;
+    }
+    // The factors come largest first; take the last one that still covers the target.
+    int count = 0;
+    const tjscalingfactor *factors = tjGetScalingFactors(&count);
+    int scaledW = width, scaledH = height;
+    for (int i = 0; factors && i < count; ++i) {
+        const int w = TJSCALED(width, factors[i]), h = TJSCALED(height, factors[i]);
+        if (w < std::max(1, target.width()) || h < std::max(1, target.height()))
+            continue;
+        if (qint64(w) * h < qint64(scaledW) * scaledH) {
+            scaledW = w;
+            scaledH = h;
+        }
+    }
+    if (!dib.Create(scaledW, scaledH, channels))
+        return false;
+    const int status = tjDecompress2(handle.get(), data, size, dib.DIBSectionBitsPtr(), scaledW,
+                                     dib.BytesPerScanLine(), scaledH, pixelFormat,
+                                     TJFLAG_BOTTOMUP | TJFLAG_LIMITSCANS);
+    if (status != 0) {
+        dib.CleanUp();
+        return false;
+    }
+    if (channels == 4)
+        CmykToBgra(dib, JpegHasAdobeMarker(data, size));
+    return true;
 }
 
 bool IJL::JpegWrite(const cDIBSection &dib, const QString &path, int quality) {

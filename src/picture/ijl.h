@@ -4,6 +4,7 @@
 
 #include "picture/cdibsection.h"
 
+#include <QSize>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -53,6 +54,15 @@ class IJL {
     // The same for JPEG data already in memory; `name` appears in the messages.
     bool JpegReadBuffer(cDIBSection &dib, const unsigned char *data, std::size_t size,
                         const QString &name);
+    // A quick, silent decode for the preview: the picture is decoded at the smallest of the
+    // decoder's scales that still covers `target` (all of the compressed data is read, so
+    // damage is still found). True only when the whole picture decoded; `natural` gets the
+    // picture's full size. Nothing is shown on a failure: the caller then takes the full
+    // decode, which reports it.
+    // Safe to call from any thread: it touches neither WorkDib nor the boxes.
+    static bool JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target,
+                                   QSize &natural);
+
     // Encodes the bitmap at the quality in percent (passed to the encoder unchanged) into
     // a three-component JPEG with 4:2:0 chroma subsampling. The file at the path is
     // replaced only once the whole picture is on disk.

@@ -2,16 +2,57 @@
 
 #include "app/app_context.h"
 #include "app/app_state.h"
+#include "app/split_path.h"
+#include "organize/file_commands.h"
+#include "organize/options_dialog.h"
+#include "browser/pane_widgets.h"
+#include "picture/cdibsection.h"
+#include "picture/decode_ahead.h"
+#include "picture/ijl.h"
 #include "picture/picture_fitting.h"
 #include "picture/status_line.h"
+#include "shell/window_layout.h"
 #include "windows/form1.h"
 #include "windows/picture_widgets.h"
 
+#include <QGuiApplication>
 #include <QImageReader>
+#include <QPainter>
+#include <QScreen>
 
 namespace glimmerby {
 
-PictureView::PictureView(AppContext &ctx) : QObject(&ctx.form), m_ctx(ctx) {}
+PictureView::~PictureView() = default;
+
+PictureView::PictureView(AppContext &ctx)
+    : QObject(&ctx.form), m_ctx(ctx), m_ahead(std::make_unique<DecodeAhead>()) {
+    Form1 &f = ctx.form;
+    connect(f.photo, &ImageControl::clicked, this, &PictureView::photo_Click);
+    connect(f.Picture1, &PictureBox::clicked, this, &PictureView::Picture1_Click);
+    connect(f.HScroll1, &QScrollBar::valueChanged, this, &PictureView::HScroll1_Change);
+    connect(f.VScroll1, &QScrollBar::valueChanged, this, &PictureView::VScroll1_Change);
+    f.Picture1->setPainter([this](QPainter &p) {
+        if (m_ctx.codec)
+            m_ctx.codec->WorkDib().PaintPicture(p, 0, 0);
+    });
+}
+
+int PictureView::displayLimit() const {
+    // Nothing larger than the screen is ever shown: a reduced copy serves the preview.
+    const QScreen *screen = m_ctx.form.screen() ? m_ctx.form.screen() : QGuiApplication::primaryScreen();
+    const QSize size = screen ? screen->size() * screen->devicePixelRatio() : QSize(1920, 1080);
+    return std::max(size.width(), size.height());
+}
+
+QImage PictureView::displayImage(const cDIBSection &dib, int maxSide) {
+    const QImage rows = dib.MemoryView(); // bottom-up, shares the bitmap's memory
+    if (rows.isNull())
+        return {};
+    QImage reduced = rows;
+    if (std::max(rows.width(), rows.height()) > maxSide)
+        reduced = rows.scaled(maxSide, maxSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return reduced.mirrored(false, true); // a copy, upright
+}
 
 void PictureView::clearPreview() {
     Form1 &f = m_ctx.form;
@@ -34,23 +75,144 @@ void PictureView::fitPhoto() {
     s.PictureWidth = f.photo->width();
     s.PictureHeight = f.photo->height();
     f.photo->setStretch(true);
-    f.photo->setGeometry(
-        fitPicture(f.photo->width(), f.photo->height(), f.ScaleWidth(), f.ScaleHeight()));
+    f.photo->setGeometry(fitPicture(s.PictureWidth, s.PictureHeight, f.ScaleWidth(), f.ScaleHeight()));
 }
 
 void PictureView::ShowPicture() {
     Form1 &f = m_ctx.form;
+    AppState &s = m_ctx.state;
     clearPreview();
+    QString dir, name, ext;
+    SplitPath(s.CurrentFile, dir, name, ext);
+    const QString lower = ext.toLower();
     bool show = true;
-    QImageReader reader(m_ctx.state.CurrentFile);
-    reader.setAutoTransform(true);
-    const QImage picture = reader.read();
-    if (!picture.isNull())
-        f.photo->setPicture(picture); // an unreadable file leaves the previous picture
+    if (lower == QLatin1String(".jpgt") || lower == QLatin1String(".jpg") ||
+        lower == QLatin1String(".jpeg")) {
+        show = loadJpegForPreview();
+        if (!show)
+            showDamagedView();
+    } else {
+        QImageReader reader(s.CurrentFile);
+        const QImage picture = reader.read();
+        if (!picture.isNull())
+            f.photo->setPicture(picture); // an unreadable file leaves the previous picture
+    }
     fitPhoto();
     if (show)
         f.photo->show();
     m_ctx.status->UpdateStatusLine();
+    prefetchNext();
+}
+
+QSize PictureView::previewTarget() const {
+    const Form1 &f = m_ctx.form;
+    return QSize(std::max(1, f.ScaleWidth() - 150), std::max(1, f.ScaleHeight() - 65));
+}
+
+bool PictureView::isJpegName(const QString &path) const {
+    const QString key = path.right(5).toLower();
+    return key.endsWith(QLatin1String(".jpg")) || key == QLatin1String(".jpeg") ||
+           key == QLatin1String(".jpgt");
+}
+
+// One decode serves as the integrity check and as the picture shown: a complete decode at
+// a reduced scale reads all of the compressed data, so damage is found all the same. Only
+// when it fails does the full decode run, which reports the failure and leaves the part
+// that decoded, at full size, for the damaged view.
+bool PictureView::loadJpegForPreview() {
+    Form1 &f = m_ctx.form;
+    const QString &file = m_ctx.state.CurrentFile;
+    if (!m_ctx.codec)
+        return false;
+    cDIBSection &dib = m_ctx.codec->WorkDib();
+    QSize natural;
+    const QSize target = previewTarget();
+    if (m_ahead->take(file, target, dib, natural) ||
+        IJL::JpegReadForDisplay(dib, file, target, natural)) {
+        f.photo->setPicture(displayImage(dib, displayLimit()), natural);
+        return true;
+    }
+    if (!m_ctx.codec->LoadJpegFile(file))
+        return false;
+    f.photo->setPicture(displayImage(dib, displayLimit()), QSize(dib.dib_width(), dib.dib_height()));
+    return true;
+}
+
+void PictureView::prefetchNext() {
+    const FileListBox *list = m_ctx.form.File1;
+    const int count = list->listCount();
+    if (count < 2)
+        return;
+    const QList<int> selected = list->selectedRows();
+    const int next = selected.isEmpty() ? 0 : (selected.first() + 1) % count;
+    const QString path = list->fullPath(next);
+    if (isJpegName(path) && path != m_ctx.state.CurrentFile)
+        m_ahead->prefetch(path, previewTarget());
+}
+
+void PictureView::showDamagedView() {
+    Form1 &f = m_ctx.form;
+    AppState &s = m_ctx.state;
+    f.Timer1->stop();
+    s.SlideShowOn = 0;
+    f.toolbarButton(QStringLiteral("slideshow"))->setChecked(false);
+
+    const cDIBSection &dib = m_ctx.codec->WorkDib();
+    f.Picture1->setGeometry(layout::DamagedViewLeft, layout::DamagedViewTop, dib.dib_width(),
+                            dib.dib_height());
+    f.Picture1->update();
+    f.Picture1->show();
+    // The bars run from the home position down to where the far edge reaches the
+    // window's edge; QScrollBar wants the smaller end first.
+    {
+        const QSignalBlocker h(f.HScroll1), v(f.VScroll1);
+        f.HScroll1->setRange(-dib.dib_width(), layout::DamagedViewLeft);
+        f.VScroll1->setRange(-dib.dib_height(), layout::DamagedViewTop);
+        f.HScroll1->setInvertedAppearance(true);
+        f.VScroll1->setInvertedAppearance(true);
+        f.HScroll1->setInvertedControls(true);
+        f.VScroll1->setInvertedControls(true);
+        f.HScroll1->setValue(layout::DamagedViewLeft);
+        f.VScroll1->setValue(layout::DamagedViewTop);
+    }
+    if (damagedViewNeedsScrollBars(f.ScaleWidth(), f.ScaleHeight(), f.Picture1->size())) {
+        f.HScroll1->show();
+        f.VScroll1->show();
+        f.HScroll1->raise();
+        f.VScroll1->raise();
+    }
+    askAndAct(QStringLiteral("BADJPG"));
+}
+
+void PictureView::askAndAct(const QString &mode) {
+    if (!m_ctx.dialog)
+        return;
+    m_ctx.state.DialogChoice = QStringLiteral("3"); // closed without a choice: cancel
+    m_ctx.dialog->ShowOptionsDialog(mode);
+    actOnDialogChoice();
+}
+
+void PictureView::actOnDialogChoice() {
+    bool ok = false;
+    const int choice = m_ctx.state.DialogChoice.toInt(&ok);
+    if (!ok)
+        return;
+    if (choice == 0)
+        m_ctx.files->OpenInEditor();
+    else if (choice == 1)
+        m_ctx.files->deleteCurrentFile();
+}
+
+void PictureView::photo_Click() { askAndAct(QStringLiteral("PHOTOCALL")); }
+
+void PictureView::Picture1_Click() { askAndAct(QStringLiteral("BADJPG")); }
+
+void PictureView::HScroll1_Change() {
+    m_ctx.form.Picture1->move(m_ctx.form.HScroll1->value(), m_ctx.form.Picture1->y());
+}
+
+void PictureView::VScroll1_Change() {
+    m_ctx.form.Picture1->move(m_ctx.form.Picture1->x(), m_ctx.form.VScroll1->value());
 }
 
 } // namespace glimmerby

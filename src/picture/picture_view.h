@@ -1,24 +1,51 @@
 #pragma once
-// Loading the current file as a picture and fitting it into the preview area.
+// Loading the current file as a picture and fitting it into the preview area. A JPEG
+// that does not decode completely is shown as far as it decoded, at natural size, and
+// the user is asked what to do with it.
 
+#include <QImage>
 #include <QObject>
 #include <QString>
+
+#include <memory>
 
 namespace glimmerby {
 
 struct AppContext;
+class cDIBSection;
+class DecodeAhead;
 
 class PictureView : public QObject {
     Q_OBJECT
 public:
     explicit PictureView(AppContext &ctx);
+    ~PictureView() override;
     void ShowPicture();
+
+    void photo_Click();
+    void Picture1_Click();
+    void HScroll1_Change();
+    void VScroll1_Change();
+
+    // The picture to draw for a decoded bitmap: upright, reduced to at most maxSide
+    // pixels on its longer side (the preview never shows more).
+    static QImage displayImage(const cDIBSection &dib, int maxSide);
 
 private:
     void clearPreview();
     void fitPhoto();
+    void showDamagedView();
+    void actOnDialogChoice();
+    void askAndAct(const QString &mode);
+    int displayLimit() const;
+    // The size the preview decode must cover in the current window.
+    QSize previewTarget() const;
+    bool isJpegName(const QString &path) const;
+    bool loadJpegForPreview();
+    void prefetchNext();
 
     AppContext &m_ctx;
+    std::unique_ptr<DecodeAhead> m_ahead;
 };
 
 } // namespace glimmerby

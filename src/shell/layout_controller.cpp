@@ -64,8 +64,9 @@ void LayoutController::Form_Resize() {
         f.HScroll1->setVisible(r.scrollBarsVisible);
         f.VScroll1->setVisible(r.scrollBarsVisible);
         if (r.resetScrollBars) {
-            f.HScroll1->setValue(f.HScroll1->minimum());
-            f.VScroll1->setValue(f.VScroll1->minimum());
+            // Back to the home position, where the bars start.
+            f.HScroll1->setValue(layout::DamagedViewLeft);
+            f.VScroll1->setValue(layout::DamagedViewTop);
             f.Picture1->move(layout::DamagedViewLeft, layout::DamagedViewTop);
         }
     } else {

@@ -9,18 +9,19 @@ ImageControl::ImageControl(QWidget *parent) : QWidget(parent) {
     setAccessibleName(QStringLiteral("Picture"));
 }
 
-void ImageControl::setPicture(const QImage &picture) {
+void ImageControl::setPicture(const QImage &picture, QSize naturalSize) {
     m_picture = picture;
+    m_natural = naturalSize.isValid() ? naturalSize : picture.size();
     m_scaled = QPixmap();
     if (!m_stretch && !m_picture.isNull())
-        resize(m_picture.size());
+        resize(m_natural);
     update();
 }
 
 void ImageControl::setStretch(bool stretch) {
     m_stretch = stretch;
     if (!m_stretch && !m_picture.isNull())
-        resize(m_picture.size());
+        resize(m_natural);
     update();
 }
 
@@ -30,7 +31,7 @@ void ImageControl::paintEvent(QPaintEvent *) {
     if (m_picture.isNull())
         return;
     QPainter p(this);
-    if (!m_stretch || m_picture.size() == size()) {
+    if (m_picture.size() == size()) {
         p.drawImage(0, 0, m_picture);
         return;
     }

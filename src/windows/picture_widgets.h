@@ -14,9 +14,11 @@ class ImageControl : public QWidget {
     Q_OBJECT
 public:
     explicit ImageControl(QWidget *parent = nullptr);
-    // With stretch off the control takes the picture's natural size.
-    void setPicture(const QImage &picture);
+    // With stretch off the control takes the picture's natural size. The picture drawn
+    // may be a reduced copy of a large one: naturalSize is then the original's size.
+    void setPicture(const QImage &picture, QSize naturalSize = {});
     const QImage &picture() const { return m_picture; }
+    QSize naturalSize() const { return m_natural; }
     bool hasPicture() const { return !m_picture.isNull(); }
     void setStretch(bool stretch);
     bool stretch() const { return m_stretch; }
@@ -31,6 +33,7 @@ protected:
 
 private:
     QImage m_picture;
+    QSize m_natural;
     QPixmap m_scaled; // the picture at the control's size, made once per size
     bool m_stretch = false;
 };

@@ -1,0 +1,83 @@
+#include "organize/file_commands.h"
+
+#include "app/app_context.h"
+#include "app/app_state.h"
+#include "app/message_boxes.h"
+#include "browser/browser_controller.h"
+#include "browser/pane_widgets.h"
+#include "browser/preview_dispatcher.h"
+#include "windows/form1.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+namespace glimmerby {
+
+FileCommands::FileCommands(AppContext &ctx) : QObject(&ctx.form), m_ctx(ctx) {
+    startDetached = [](const QString &program, const QStringList &arguments) {
+        return QProcess::startDetached(program, arguments);
+    };
+}
+
+void FileCommands::fileError() {
+    m_ctx.boxes.show(
+        QStringLiteral("File Error: Check Path to PSP in Glimmerby.INI file or Refresh the FileList"),
+        ProgramTitle);
+}
+
+void FileCommands::DeleteSelectedFiles() { deleteRows(m_ctx.form.File1->selectedRows()); }
+
+void FileCommands::deleteRows(const QList<int> &rows) {
+    Form1 &f = m_ctx.form;
+    AppState &s = m_ctx.state;
+    // A previewed movie must be released before its file can go.
+    f.MediaPlayer2->Stop();
+    f.MediaPlayer2->setFileName(QString());
+    // The neighbour above the last deleted file is where the selection goes afterwards.
+    for (int row : rows)
+        s.ReselectName = row > 0 ? f.File1->item(row - 1) : QString();
+    for (int row : rows)
+        QFile::remove(f.File1->fullPath(row)); // a file that cannot go is passed over
+    f.File1->refresh();
+    const int i = s.ReselectName.isEmpty() ? -1 : f.File1->items().indexOf(s.ReselectName);
+    if (i < 0) {
+        m_ctx.browser->RefreshFileList(s.ReselectName);
+        return;
+    }
+    f.File1->setListIndex(i + 1 > f.File1->listCount() - 1 ? f.File1->listCount() - 1 : i);
+    m_ctx.preview->ShowNextFile();
+    m_ctx.browser->RefreshFileList(s.ReselectName);
+}
+
+void FileCommands::deleteCurrentFile() {
+    Form1 &f = m_ctx.form;
+    const QString current = m_ctx.state.CurrentFile;
+    for (int row = 0; row < f.File1->listCount(); ++row) {
+        if (f.File1->fullPath(row) == current) {
+            deleteRows({row});
+            return;
+        }
+    }
+    // Not in the list (another filter, another directory): delete it all the same.
+    f.MediaPlayer2->Stop();
+    f.MediaPlayer2->setFileName(QString());
+    if (QFileInfo(current).isFile())
+        QFile::remove(current);
+    m_ctx.browser->RefreshFileList(m_ctx.state.ReselectName);
+}
+
+void FileCommands::OpenInEditor() {
+    const QString editor = m_ctx.state.EditorPath;
+    const QString file = m_ctx.state.CurrentFile;
+    const QFileInfo program(editor);
+    if (!program.isFile() || !program.isExecutable() || !QFileInfo(file).isFile()) {
+        fileError();
+        return;
+    }
+    // The picture is one argument; no shell sees the path.
+    if (!startDetached(editor, {file}))
+        fileError();
+}
+
+} // namespace glimmerby

@@ -1,0 +1,37 @@
+#pragma once
+// Commands on the files of the list: deleting the selected files and opening the current
+// picture in the external editor.
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+namespace glimmerby {
+
+struct AppContext;
+
+class FileCommands : public QObject {
+    Q_OBJECT
+public:
+    explicit FileCommands(AppContext &ctx);
+
+    // Deletes every selected file of the list without asking, then selects a neighbour.
+    void DeleteSelectedFiles();
+    // The same for the given rows of the list only.
+    void deleteRows(const QList<int> &rows);
+    // Deletes CurrentFile alone (the answer "Delete File" of the picture dialogs).
+    void deleteCurrentFile();
+    // Starts the editor on CurrentFile, detached; a missing editor or file is reported.
+    void OpenInEditor();
+
+    // How external programs are started; tests watch the calls instead.
+    std::function<bool(const QString &program, const QStringList &arguments)> startDetached;
+
+private:
+    void fileError();
+    AppContext &m_ctx;
+};
+
+} // namespace glimmerby

@@ -1,0 +1,84 @@
+#include "picture/decode_ahead.h"
+
+#include "picture/ijl.h"
+
+#include <QFileInfo>
+
+namespace glimmerby {
+
+DecodeAhead::DecodeAhead() : m_thread([this] { run(); }) {}
+
+DecodeAhead::~DecodeAhead() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+DecodeAhead::Job DecodeAhead::jobFor(const QString &path, QSize target) {
+    const QFileInfo info(path);
+    return {path, target, info.lastModified(), info.exists() ? info.size() : -1};
+}
+
+void DecodeAhead::prefetch(const QString &path, QSize target) {
+    Job job = jobFor(path, target);
+    {
+        std::lock_guard lock(m_mutex);
+        if ((m_running && m_current == job) || (m_hasResult && m_resultJob == job))
+            return;
+        m_queued = std::move(job);
+        m_hasQueued = true;
+    }
+    m_wake.notify_all();
+}
+
+bool DecodeAhead::take(const QString &path, QSize target, cDIBSection &into, QSize &natural) {
+    const Job wanted = jobFor(path, target);
+    std::unique_lock lock(m_mutex);
+    if (m_hasQueued && m_queued == wanted && !m_running) {
+        // Not started yet: decoding it here is no slower than waiting for the worker.
+        m_hasQueued = false;
+        return false;
+    }
+    m_wake.wait(lock, [&] { return !(m_running && m_current == wanted); });
+    if (!m_hasResult || !(m_resultJob == wanted) || !m_resultOk)
+        return false;
+    into.Swap(m_result);
+    m_result.CleanUp();
+    natural = m_resultNatural;
+    m_hasResult = false;
+    return true;
+}
+
+void DecodeAhead::run() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_stop || m_hasQueued; });
+        if (m_stop)
+            return;
+        m_current = std::move(m_queued);
+        m_hasQueued = false;
+        m_running = true;
+        const Job job = m_current;
+        lock.unlock();
+
+        cDIBSection picture;
+        QSize natural;
+        const bool ok = IJL::JpegReadForDisplay(picture, job.path, job.target, natural);
+
+        lock.lock();
+        m_result.Swap(picture);
+        m_resultJob = job;
+        m_resultOk = ok;
+        m_resultNatural = natural;
+        m_hasResult = true;
+        m_running = false;
+        lock.unlock();
+        m_wake.notify_all();
+        lock.lock();
+    }
+}
+
+} // namespace glimmerby
