@@ -9,6 +9,7 @@
 #include "browser/media_kinds.h"
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"
+#include "organize/options_dialog.h"
 #include "picture/picture_view.h"
 #include "picture/status_line.h"
 #include "shell/key_commands.h"
@@ -16,6 +17,7 @@
 #include "shell/toggles_controller.h"
 #include "windows/form1.h"
 #include "windows/picture_widgets.h"
+#include "windows/qt_input_boxes.h"
 
 #include <QCoreApplication>
 #include <QScreen>
@@ -77,6 +79,10 @@ void Application::createWindow() {
     ctx.keys = new KeyCommands(ctx);
     ctx.layout = new LayoutController(ctx);
     m_toggles = new TogglesController(ctx);
+    auto inputs = std::make_unique<QtInputBoxes>();
+    inputs->parent = m_form.get();
+    ctx.dialog = new OptionsDialog(ctx, *inputs);
+    m_inputs = std::move(inputs);
 
     connect(m_toggles, &TogglesController::exitRequested, m_form.get(), &QWidget::close);
     connect(m_form.get(), &Form1::closeRequested, this, &Application::shutdown);
