@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QPainter>
 #include <QScreen>
 #include <QStyle>
@@ -110,7 +111,7 @@ DialogBox::DialogBox(MessageBoxes &boxes, InputBoxes &inputs, QWidget *mainWindo
     // Left: the path, the sign and message, the answers. Right: the directory controls,
     // which only the directory question shows; hidden controls give up their room.
     auto *grid = new QGridLayout(this);
-    grid->addWidget(Label2, 0, 0, 1, 2);
+    grid->addWidget(Label2, 0, 0, 1, 3);
     grid->addWidget(Image1, 1, 0, Qt::AlignTop);
     grid->addWidget(Label1, 1, 1);
     auto *buttons = new QGridLayout;
@@ -133,6 +134,11 @@ void DialogBox::setHeightTwips(int twips) {
     const QScreen *s = screen();
     const double dpiX = s ? s->logicalDotsPerInchX() : 96.0;
     const double dpiY = s ? s->logicalDotsPerInchY() : 96.0;
+    ensurePolished(); // the controls measure themselves in their final style and font
+    // Controls shown or hidden since the last measurement count only once every layout
+    // has forgotten what it measured.
+    for (QLayout *l : layout()->findChildren<QLayout *>())
+        l->invalidate();
     layout()->invalidate();
     const int width =
         std::max(twipsToPixels(DesignWidth, dpiX), layout()->totalMinimumSize().width());

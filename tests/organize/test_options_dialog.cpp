@@ -41,6 +41,7 @@ struct Seen {
     QString label1, label2, dirPath;
     int height = 0;
     bool centred = false;
+    bool fits = true;       // every control shown lies inside the window
     bool stillOpen = false; // the action left the dialog open
 };
 
@@ -90,6 +91,9 @@ struct Running {
             seen.height = box.height();
             const QRect screen = box.screen()->geometry();
             seen.centred = (box.frameGeometry().center() - screen.center()).manhattanLength() <= 2;
+            for (QWidget *w : box.findChildren<QWidget *>())
+                if (w->parentWidget() == &box && w->isVisible())
+                    seen.fits = seen.fits && box.rect().contains(w->geometry());
             act(box);
             if (box.isVisible()) { // never leave a test waiting on a modal dialog
                 seen.stillOpen = true;
@@ -136,6 +140,7 @@ class TestOptionsDialog : public QObject {
                  QString("Exists... What do you want me to do?:\n\nHere are your options:\n"));
         QCOMPARE(seen.height, heightOf(2460));
         QVERIFY(seen.centred);
+        QVERIFY(seen.fits);
     }
 
     void pictureQuestions() {
@@ -155,6 +160,7 @@ class TestOptionsDialog : public QObject {
         QCOMPARE(bad.label1, QString("Failed on Load... This is all I could get.\n"
                                      "What do you want me to do?:\nHere are your options:"));
         QCOMPARE(bad.height, heightOf(2100));
+        QVERIFY(bad.fits);
 
         const Seen photo = r.ask("PhotoCall", [](DialogBox &box) { box.C[3]->click(); });
         QCOMPARE(photo.caption, QString("Picture Options"));
@@ -176,6 +182,7 @@ class TestOptionsDialog : public QObject {
         QCOMPARE(seen.label2, QString());
         QCOMPARE(seen.label1, QString("Select\nDir:\n"));
         QCOMPARE(seen.height, heightOf(2600));
+        QVERIFY(seen.fits);
         // The lists come up on the destination directory.
         QCOMPARE(seen.dirPath + "/", r.form().moveit[0]->text());
     }
