@@ -10,6 +10,7 @@
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"
 #include "organize/file_commands.h"
+#include "organize/options_dialog.h"
 #include "picture/ijl.h"
 #include "picture/picture_view.h"
 #include "picture/status_line.h"
@@ -18,6 +19,7 @@
 #include "shell/toggles_controller.h"
 #include "windows/form1.h"
 #include "windows/picture_widgets.h"
+#include "windows/qt_input_boxes.h"
 
 #include <QCoreApplication>
 #include <QScreen>
@@ -82,6 +84,10 @@ void Application::createWindow() {
     ctx.layout = new LayoutController(ctx);
     m_toggles = new TogglesController(ctx);
     ctx.files = new FileCommands(ctx);
+    auto inputs = std::make_unique<QtInputBoxes>();
+    inputs->parent = m_form.get();
+    ctx.dialog = new OptionsDialog(ctx, *inputs);
+    m_inputs = std::move(inputs);
 
     connect(m_form->mnuDelete, &QAction::triggered, ctx.files, &FileCommands::DeleteSelectedFiles);
     connect(m_form->mnuOpenPSP, &QAction::triggered, ctx.files, &FileCommands::OpenInEditor);

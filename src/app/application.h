@@ -15,6 +15,7 @@
 namespace glimmerby {
 
 class SingleInstance;
+class InputBoxes;
 class TogglesController;
 
 struct StartOptions {
@@ -53,6 +54,7 @@ private:
     StartOptions m_options;
     AppState m_state;
     std::unique_ptr<SingleInstance> m_instance;
+    std::unique_ptr<InputBoxes> m_inputs; // the input boxes of the windows
     std::unique_ptr<Form1> m_form;
     std::unique_ptr<AppContext> m_ctx;
     std::unique_ptr<IJL> m_codec;
