@@ -5,11 +5,11 @@
 # Usage: make-samples.sh DEST_DIR
 set -euo pipefail
 dest=${1:?usage: make-samples.sh DEST_DIR}
-stamp="$dest/.complete-v1"
+stamp="$dest/.complete-v4"
 [ -f "$stamp" ] && exit 0
 mkdir -p "$dest"
 dest=$(cd "$dest" && pwd)
-stamp="$dest/.complete-v1"
+stamp="$dest/.complete-v4"
 cd "$dest"
 ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
 
@@ -18,7 +18,7 @@ ff -f lavfi -i "testsrc2=size=1600x1200:duration=1" -frames:v 1 -q:v 3 landscape
 ff -f lavfi -i "testsrc2=size=1200x1600:duration=1" -frames:v 1 -q:v 3 portrait.jpg
 ff -f lavfi -i "smptebars=size=1024x768:duration=1" -frames:v 1 -q:v 3 bars.JPEG
 ff -f lavfi -i "mandelbrot=size=800x600" -frames:v 1 -q:v 2 fractal.jpeg
-ff -f lavfi -i "testsrc2=size=199x300:duration=1" -frames:v 1 narrow.jpg
+convert -size 199x300 gradient:orange-navy -quality 90 narrow.jpg # odd width: ffmpeg rounds it
 ff -f lavfi -i "testsrc=size=400x400:duration=1" -frames:v 1 -pix_fmt bgr24 square.bmp
 ff -f lavfi -i "testsrc=size=120x90:duration=1" -frames:v 1 -pix_fmt bgr24 tiny.bmp
 ff -f lavfi -i "testsrc=size=150x120:duration=1" -frames:v 1 small.gif

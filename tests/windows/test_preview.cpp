@@ -210,8 +210,10 @@ private slots:
 
     void steppingWrapsAndMatchesExactCase() {
         Running r({});
-        for (const char *name : {"A.jpg", "a.jpg", "b.gif", "c.mov"})
-            QFile::copy(Samples + "/small.gif", r.media.filePath(name));
+        for (const char *name : {"A.jpg", "a.jpg"})
+            QFile::copy(Samples + "/grey.jpg", r.media.filePath(name));
+        QFile::copy(Samples + "/small.gif", r.media.filePath("b.gif"));
+        QFile::copy(Samples + "/clip.mov", r.media.filePath("c.mov"));
         r.ctx().browser->setDirectory(r.media.path());
         FileListBox *list = r.form().File1;
         QCOMPARE(list->items(), QStringList({"A.jpg", "a.jpg", "b.gif", "c.mov"}));
