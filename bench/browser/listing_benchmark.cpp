@@ -40,10 +40,11 @@ double timeCommand(const QString &program, const QStringList &args) {
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    const char *endings[] = {".jpg", ".JPG", ".mpg", ".avi", ".wav", ".mp3", ".txt", ".doc",
+    const char *endings[] = {".jpg", ".JPG", ".mpg",  ".avi", ".wav", ".mp3", ".txt", ".doc",
                              ".gif", ".bmp", ".jpeg", ".mov", ".asf", ".wmv", ".mid", ".dat"};
     for (int i = 0; i < 20000; ++i) {
-        QFile f(dir.filePath(QStringLiteral("File %1 name%2").arg(i * 7919 % 20000).arg(endings[i % 16])));
+        QFile f(dir.filePath(
+            QStringLiteral("File %1 name%2").arg(i * 7919 % 20000).arg(endings[i % 16])));
         f.open(QIODevice::WriteOnly);
     }
     const QString all = filterChoices()[4].pattern;

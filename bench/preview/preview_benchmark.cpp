@@ -3,8 +3,8 @@
 // the next file after resting half a second; and the process's peak memory.
 
 #include "app/app_state.h"
-#include "app/message_boxes.h"
 #include "app/application.h"
+#include "app/message_boxes.h"
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"
@@ -31,7 +31,7 @@ using namespace glimmerby;
 namespace {
 
 class SilentBoxes : public MessageBoxes {
-public:
+  public:
     void show(const QString &, const QString &, BoxIcon) override {}
 };
 
@@ -75,7 +75,8 @@ int main(int argc, char *argv[]) {
     if (!makeLargeJpeg(media.filePath("photo0.jpg")))
         return 1;
     for (int i = 1; i < 6; ++i)
-        QFile::copy(media.filePath("photo0.jpg"), media.filePath(QStringLiteral("photo%1.jpg").arg(i)));
+        QFile::copy(media.filePath("photo0.jpg"),
+                    media.filePath(QStringLiteral("photo%1.jpg").arg(i)));
     // The picture's own memory is not the preview's: start counting after making it.
     std::printf("peak memory after making the picture: %.0f MB (not counted)\n", peakMegabytes());
 
@@ -113,8 +114,8 @@ int main(int argc, char *argv[]) {
         QElapsedTimer t;
         t.start();
         QProcess p;
-        p.start("vipsthumbnail", {media.filePath("photo0.jpg"), "-s", "650", "-o",
-                                  media.filePath("thumb.jpg")});
+        p.start("vipsthumbnail",
+                {media.filePath("photo0.jpg"), "-s", "650", "-o", media.filePath("thumb.jpg")});
         p.waitForFinished(-1);
         vips.push_back(t.nsecsElapsed() / 1e6);
         if (p.exitCode() != 0)
@@ -143,8 +144,8 @@ int main(int argc, char *argv[]) {
     const double c = median(click), v = median(vips), s = median(steps);
     std::printf("click to fitted picture drawn: %.1f ms (median of 5)\n", c);
     std::printf("vipsthumbnail -s 650:          %.1f ms (ratio %.2f, goal <= 1)\n", v, c / v);
-    std::printf("next picture after a rest:     %.1f ms (median of 10, worst %.1f; goal <= 50)\n", s,
-                *std::max_element(steps.begin(), steps.end()));
+    std::printf("next picture after a rest:     %.1f ms (median of 10, worst %.1f; goal <= 50)\n",
+                s, *std::max_element(steps.begin(), steps.end()));
     std::printf("peak memory while previewing:  %.0f MB (goal < 300)\n", peakMegabytes());
     app.form()->close();
     return 0;

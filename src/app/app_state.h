@@ -28,10 +28,10 @@ struct AppState {
     // What is being previewed and what the commands act on.
     QString CurrentFile;
     QString ReselectName;
-    std::int16_t BatchBusy = 0;    // -1 while a batch or key command runs
-    std::int16_t SlideShowOn = 0;  // 1 while the slide show runs
+    std::int16_t BatchBusy = 0;     // -1 while a batch or key command runs
+    std::int16_t SlideShowOn = 0;   // 1 while the slide show runs
     std::int16_t ModifyEnabled = 0; // 1 while copies and moves go through the picture pipeline
-    int PictureWidth = 0; // natural size of the picture shown
+    int PictureWidth = 0;           // natural size of the picture shown
     int PictureHeight = 0;
 
     // Re-entry guards of handlers that set controls whose handlers would fire again.

@@ -19,15 +19,15 @@ class InputBoxes;
 class TogglesController;
 
 struct StartOptions {
-    QString appDir;            // the program's directory; empty: the executable's
-    QString configHome;        // where settings go when appDir is read-only; empty: XDG
-    QString lockDir;           // where the single-instance lock lives; empty: the default
-    PlayerOptions players;     // audio/video outputs of the three players
+    QString appDir;        // the program's directory; empty: the executable's
+    QString configHome;    // where settings go when appDir is read-only; empty: XDG
+    QString lockDir;       // where the single-instance lock lives; empty: the default
+    PlayerOptions players; // audio/video outputs of the three players
 };
 
 class Application : public QObject {
     Q_OBJECT
-public:
+  public:
     Application(MessageBoxes &boxes, const StartOptions &options = {});
     ~Application() override;
 
@@ -43,7 +43,7 @@ public:
     void shutdown();
     bool hasShutDown() const { return m_shutDown; }
 
-private:
+  private:
     void createWindow();
     void Form_Load(const QString &commandLine);
     void LoadSettings();

@@ -10,14 +10,14 @@ namespace glimmerby {
 
 class TerminationSignals : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit TerminationSignals(QObject *parent = nullptr);
     ~TerminationSignals() override;
 
-signals:
+  signals:
     void received(int signalNumber);
 
-private:
+  private:
     QSocketNotifier *m_notifier = nullptr;
 };
 

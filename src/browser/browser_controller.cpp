@@ -98,9 +98,13 @@ void BrowserController::RefreshFileList(const QString &name) {
     }
 }
 
-void BrowserController::closingCall() { m_ctx.form.update(); }
+void BrowserController::closingCall() {
+    m_ctx.form.update();
+}
 
-bool BrowserController::setDirectory(const QString &dir) { return m_ctx.form.Dir1->setPath(dir); }
+bool BrowserController::setDirectory(const QString &dir) {
+    return m_ctx.form.Dir1->setPath(dir);
+}
 
 void BrowserController::onDriveChanged(const QString &root) {
     // Each volume keeps the directory last shown on it, as a drive keeps its current one.
@@ -136,7 +140,9 @@ void BrowserController::onFileKeyDown(int key, Qt::KeyboardModifiers modifiers) 
     closingCall();
 }
 
-void BrowserController::onFileKeyUp() { m_ctx.form.Text1->setFocus(); }
+void BrowserController::onFileKeyUp() {
+    m_ctx.form.Text1->setFocus();
+}
 
 void BrowserController::onFileMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
                                         const QPoint &globalPos) {

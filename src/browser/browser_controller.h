@@ -13,7 +13,7 @@ struct AppContext;
 
 class BrowserController : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit BrowserController(AppContext &ctx);
 
     // Fills the filter box with its five entries (without choosing one).
@@ -29,7 +29,7 @@ public:
     // Sets the directory list (and so the file lists); false when it cannot be read.
     bool setDirectory(const QString &dir);
 
-private:
+  private:
     void onDriveChanged(const QString &root);
     void onDirectoryChanged(const QString &path);
     void onDirMouseDown(Qt::MouseButton button, const QPoint &globalPos);

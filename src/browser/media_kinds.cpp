@@ -34,9 +34,8 @@ const PlaceLists &listsFor(KindPlace place) {
     static const PlaceLists refresh{{".wma", ".mp3", ".wmv", ".mpg", "mpeg", ".avi", ".asf"},
                                     {".wav", ".mid", ".rmi"},
                                     {".jpg", "jpeg", ".gif", ".bmp"}};
-    static const PlaceLists commandLine{{".wma", ".mp3", ".mpe", ".mpg", "mpeg", ".avi", ".wmv"},
-                                        {},
-                                        {}};
+    static const PlaceLists commandLine{
+        {".wma", ".mp3", ".mpe", ".mpg", "mpeg", ".avi", ".wmv"}, {}, {}};
     static const PlaceLists slideShow{{"mpeg", ".asf", ".mpg", ".mpe", ".avi", ".wmv"}, {}, {}};
     switch (place) {
     case KindPlace::ClickPreview:
@@ -57,7 +56,9 @@ const PlaceLists &listsFor(KindPlace place) {
 
 } // namespace
 
-QString endingKey(const QString &path) { return path.right(4).toLower(); }
+QString endingKey(const QString &path) {
+    return path.right(4).toLower();
+}
 
 MediaKind classify(const QString &path, KindPlace place) {
     const QString key = endingKey(path);
@@ -92,9 +93,13 @@ const std::array<FilterChoice, FilterCount> &filterChoices() {
     return choices;
 }
 
-QString initialFilePattern() { return QStringLiteral("*.avi;*.mpg;*.mpeg;*.jpg;*.jpeg;*.gif;*.bmp"); }
+QString initialFilePattern() {
+    return QStringLiteral("*.avi;*.mpg;*.mpeg;*.jpg;*.jpeg;*.gif;*.bmp");
+}
 
-QString musicFilePattern() { return QStringLiteral("*.mp3;*.wav;*.mid;*.rmi"); }
+QString musicFilePattern() {
+    return QStringLiteral("*.mp3;*.wav;*.mid;*.rmi");
+}
 
 FilePattern::FilePattern(const QString &patterns) : m_text(patterns) {
     for (const QString &part : patterns.split(u';', Qt::SkipEmptyParts)) {

@@ -47,16 +47,16 @@ QString musicFilePattern();
 
 // A compiled ";"-separated list of wildcard patterns, matched ignoring case.
 class FilePattern {
-public:
+  public:
     FilePattern() = default;
     explicit FilePattern(const QString &patterns);
     bool matches(const QString &name) const;
     const QString &text() const { return m_text; }
 
-private:
+  private:
     struct Glob {
-        QString text;       // lower-cased pattern
-        QString suffix;     // for the common "*tail" form: the tail, else empty
+        QString text;   // lower-cased pattern
+        QString suffix; // for the common "*tail" form: the tail, else empty
         bool isSuffix = false;
     };
     QString m_text;

@@ -28,8 +28,9 @@ void DriveListBox::refreshVolumes() {
     const QString chosen = drive();
     clear();
     QList<QStorageInfo> volumes = QStorageInfo::mountedVolumes();
-    std::sort(volumes.begin(), volumes.end(),
-              [](const QStorageInfo &a, const QStorageInfo &b) { return a.rootPath() < b.rootPath(); });
+    std::sort(volumes.begin(), volumes.end(), [](const QStorageInfo &a, const QStorageInfo &b) {
+        return a.rootPath() < b.rootPath();
+    });
     for (const QStorageInfo &v : volumes) {
         if (!v.isValid() || !v.isReady())
             continue;
@@ -41,7 +42,9 @@ void DriveListBox::refreshVolumes() {
     setCurrentIndex(keep >= 0 ? keep : (count() > 0 ? 0 : -1));
 }
 
-QString DriveListBox::drive() const { return currentData().toString(); }
+QString DriveListBox::drive() const {
+    return currentData().toString();
+}
 
 QString DriveListBox::volumeRootOf(const QString &path) {
     const QStorageInfo info(path);
@@ -104,7 +107,9 @@ bool DirListBox::setPath(const QString &dir) {
     return true;
 }
 
-void DirListBox::refresh() { fill(); }
+void DirListBox::refresh() {
+    fill();
+}
 
 void DirListBox::fill() {
     const QSignalBlocker block(this);

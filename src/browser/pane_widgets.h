@@ -14,7 +14,7 @@ namespace glimmerby {
 // The mounted, ready volumes. "The drive of a path" is the volume that holds it.
 class DriveListBox : public QComboBox {
     Q_OBJECT
-public:
+  public:
     explicit DriveListBox(QWidget *parent = nullptr);
     void refreshVolumes();
     QString drive() const; // the chosen volume's root path
@@ -23,34 +23,34 @@ public:
     // The root of the volume that holds path.
     static QString volumeRootOf(const QString &path);
 
-signals:
+  signals:
     void driveChanged(const QString &root); // the user or the program chose another volume
     void keyDown(int key, Qt::KeyboardModifiers modifiers);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent *e) override;
 };
 
 // A directory list: the ancestors of the path, the path itself, then its sub-directories.
 class DirListBox : public QListWidget {
     Q_OBJECT
-public:
+  public:
     explicit DirListBox(QWidget *parent = nullptr);
     QString path() const { return m_path; }
     // Makes dir the path; false (and nothing changes) when it cannot be read.
     bool setPath(const QString &dir);
     void refresh(); // re-reads the sub-directories of the path
 
-signals:
+  signals:
     void pathChanged(const QString &path);
     void keyDown(int key, Qt::KeyboardModifiers modifiers);
     void mouseDown(Qt::MouseButton button, const QPoint &globalPos);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent *e) override;
     void mousePressEvent(QMouseEvent *e) override;
 
-private:
+  private:
     void fill();
     QString m_path;
 };
@@ -59,7 +59,7 @@ private:
 // on through keyDown/keyUp, as the main window's key commands drive the program.
 class FileListBox : public QListView {
     Q_OBJECT
-public:
+  public:
     explicit FileListBox(QWidget *parent = nullptr);
 
     QString path() const { return m_path; }
@@ -77,22 +77,22 @@ public:
     bool setListIndex(int index);
     bool isSelected(int index) const;
     void setSelected(int index, bool selected);
-    QList<int> selectedRows() const; // ascending
-    QString fullPath(int index) const;  // path and name joined
+    QList<int> selectedRows() const;   // ascending
+    QString fullPath(int index) const; // path and name joined
 
-signals:
+  signals:
     void keyDown(int key, Qt::KeyboardModifiers modifiers);
     void keyUp(int key, Qt::KeyboardModifiers modifiers);
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint &pos);
     void listed(); // after every re-read
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent *e) override;
     void keyReleaseEvent(QKeyEvent *e) override;
     void mousePressEvent(QMouseEvent *e) override;
     void keyboardSearch(const QString &) override {} // typing never jumps to a name
 
-private:
+  private:
     QString m_path;
     FilePattern m_pattern;
     QStringList m_names;

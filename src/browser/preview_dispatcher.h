@@ -13,10 +13,11 @@ struct AppContext;
 
 class PreviewDispatcher : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit PreviewDispatcher(AppContext &ctx);
 
-    void PreviewClicked(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint &globalPos);
+    void PreviewClicked(Qt::MouseButton button, Qt::KeyboardModifiers shift,
+                        const QPoint &globalPos);
     void ShowNextFile();
     void ShowPreviousFile();
     void PlayInLargePlayer();
@@ -26,7 +27,7 @@ public:
     // not a movie the show waits for.
     void applyTimerRule();
 
-private:
+  private:
     void showDescription(const QString &path);
     void unrecognized();
     // Re-lists, selects ReselectName exactly and makes it CurrentFile; false when absent.

@@ -22,11 +22,14 @@ FileCommands::FileCommands(AppContext &ctx) : QObject(&ctx.form), m_ctx(ctx) {
 
 void FileCommands::fileError() {
     m_ctx.boxes.show(
-        QStringLiteral("File Error: Check Path to PSP in Glimmerby.INI file or Refresh the FileList"),
+        QStringLiteral(
+            "File Error: Check Path to PSP in Glimmerby.INI file or Refresh the FileList"),
         ProgramTitle);
 }
 
-void FileCommands::DeleteSelectedFiles() { deleteRows(m_ctx.form.File1->selectedRows()); }
+void FileCommands::DeleteSelectedFiles() {
+    deleteRows(m_ctx.form.File1->selectedRows());
+}
 
 void FileCommands::deleteRows(const QList<int> &rows) {
     Form1 &f = m_ctx.form;

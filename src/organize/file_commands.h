@@ -14,7 +14,7 @@ struct AppContext;
 
 class FileCommands : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit FileCommands(AppContext &ctx);
 
     // Deletes every selected file of the list without asking, then selects a neighbour.
@@ -29,7 +29,7 @@ public:
     // How external programs are started; tests watch the calls instead.
     std::function<bool(const QString &program, const QStringList &arguments)> startDetached;
 
-private:
+  private:
     void fileError();
     AppContext &m_ctx;
 };

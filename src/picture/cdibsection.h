@@ -9,10 +9,10 @@
 //  - Every row is padded with zero bytes to a multiple of 4 bytes (BytesPerScanLine).
 
 #include <QImage>
-#include <utility>
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 class QPainter;
 class QPaintDevice;

@@ -17,7 +17,7 @@
 namespace glimmerby {
 
 class DecodeAhead {
-public:
+  public:
     DecodeAhead();
     ~DecodeAhead();
     DecodeAhead(const DecodeAhead &) = delete;
@@ -31,7 +31,7 @@ public:
     // that failed.
     bool take(const QString &path, QSize target, cDIBSection &into, QSize &natural);
 
-private:
+  private:
     struct Job {
         QString path;
         QSize target;

@@ -49,6 +49,44 @@ void CmykToBgra(cDIBSection &dib, bool adobeInverted) {
     }
 }
 
+struct JpegHeader {
+    int width = 0;
+    int height = 0;
+    int channels = 0;    // of the bitmap: 3, or 4 for CMYK pictures
+    int pixelFormat = 0; // what the decoder is asked for
+};
+
+// Reads the picture's size and colour space: JpegCode::Ok, or why it cannot be decoded
+// into a bitmap. Nothing is allocated before the size is known to be acceptable.
+int readHeader(tjhandle handle, const unsigned char *data, unsigned long size, JpegHeader &out) {
+    int subsampling = 0, colourspace = 0;
+    if (size == 0 || size > static_cast<unsigned long>(MaxJpegFileBytes))
+        return JpegCode::NotJpeg;
+    if (tjDecompressHeader3(handle, data, size, &out.width, &out.height, &subsampling,
+                            &colourspace) != 0)
+        return JpegCode::NotJpeg;
+    if (out.width <= 0 || out.height <= 0)
+        return JpegCode::BadSize;
+    if (!cDIBSection::SizeAcceptable(out.width, out.height, 4))
+        return JpegCode::TooLarge;
+    switch (colourspace) {
+    case TJCS_GRAY:
+    case TJCS_YCbCr:
+    case TJCS_RGB:
+        out.channels = 3;
+        out.pixelFormat = TJPF_BGR;
+        return JpegCode::Ok;
+    case TJCS_CMYK:
+    case TJCS_YCCK:
+        // The decoder gives such pictures only as CMYK; they are turned into colour here.
+        out.channels = 4;
+        out.pixelFormat = TJPF_CMYK;
+        return JpegCode::Ok;
+    default:
+        return JpegCode::Unsupported;
+    }
+}
+
 } // namespace
 
 IJL::IJL(MessageBoxes &boxes) : boxes_(boxes) {}
@@ -113,36 +151,11 @@ bool IJL::JpegReadBuffer(cDIBSection &dib, const unsigned char *data, std::size_
         ReportJpegError(QStringLiteral("FAILED TO READ IMAGE PARAMS"), code);
         return false;
     };
-    int width = 0, height = 0, subsampling = 0, colourspace = 0;
-    if (size == 0 || size > std::size_t(MaxJpegFileBytes))
-        return paramsFailed(JpegCode::NotJpeg);
-    if (tjDecompressHeader3(handle.get(), data, static_cast<unsigned long>(size), &width, &height,
-                            &subsampling, &colourspace) != 0)
-        return paramsFailed(JpegCode::NotJpeg);
-    if (width <= 0 || height <= 0)
-        return paramsFailed(JpegCode::BadSize);
-    if (!cDIBSection::SizeAcceptable(width, height, 4))
-        return paramsFailed(JpegCode::TooLarge);
-
-    int channels = 0;
-    int pixelFormat = 0;
-    switch (colourspace) {
-    case TJCS_GRAY:
-    case TJCS_YCbCr:
-    case TJCS_RGB:
-        channels = 3;
-        pixelFormat = TJPF_BGR;
-        break;
-    case TJCS_CMYK:
-    case TJCS_YCCK:
-        // The decoder gives such pictures only as CMYK; they are turned into colour here.
-        channels = 4;
-        pixelFormat = TJPF_CMYK;
-        break;
-    default:
-        return paramsFailed(JpegCode::Unsupported);
-    }
-
+    JpegHeader header;
+    if (const int code = readHeader(handle.get(), data, static_cast<unsigned long>(size), header))
+        return paramsFailed(code);
+    const int width = header.width, height = header.height;
+    const int channels = header.channels, pixelFormat = header.pixelFormat;
     if (!dib.Create(width, height, channels))
         return false;
 
@@ -164,8 +177,7 @@ bool IJL::JpegReadBuffer(cDIBSection &dib, const unsigned char *data, std::size_
     return false;
 }
 
-bool IJL::JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target,
-                             QSize &natural) {
+bool IJL::JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target, QSize &natural) {
     dib.CleanUp();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() <= 0 || file.size() > MaxJpegFileBytes)
@@ -176,20 +188,12 @@ bool IJL::JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
     const auto size = static_cast<unsigned long>(bytes.size());
     Handle handle(tjInitDecompress());
-    int width = 0, height = 0, subsampling = 0, colourspace = 0;
-    if (!handle ||
-        tjDecompressHeader3(handle.get(), data, size, &width, &height, &subsampling,
-                            &colourspace) != 0 ||
-        width <= 0 || height <= 0 || !cDIBSection::SizeAcceptable(width, height, 4))
+    JpegHeader header;
+    if (!handle || readHeader(handle.get(), data, size, header) != JpegCode::Ok)
         return false;
+    const int width = header.width, height = header.height;
+    const int channels = header.channels, pixelFormat = header.pixelFormat;
     natural = QSize(width, height);
-    int channels = 3, pixelFormat = TJPF_BGR;
-    if (colourspace == TJCS_CMYK || colourspace == TJCS_YCCK) {
-        channels = 4;
-        pixelFormat = TJPF_CMYK;
-    } else if (colourspace != TJCS_GRAY && colourspace != TJCS_YCbCr && colourspace != TJCS_RGB) {
-        return false;
-    }
     // The factors come largest first; take the last one that still covers the target.
     int count = 0;
     const tjscalingfactor *factors = tjGetScalingFactors(&count);

@@ -3,9 +3,9 @@
 #include "app/app_context.h"
 #include "app/app_state.h"
 #include "app/split_path.h"
+#include "browser/pane_widgets.h"
 #include "organize/file_commands.h"
 #include "organize/options_dialog.h"
-#include "browser/pane_widgets.h"
 #include "picture/cdibsection.h"
 #include "picture/decode_ahead.h"
 #include "picture/ijl.h"
@@ -39,7 +39,8 @@ PictureView::PictureView(AppContext &ctx)
 
 int PictureView::displayLimit() const {
     // Nothing larger than the screen is ever shown: a reduced copy serves the preview.
-    const QScreen *screen = m_ctx.form.screen() ? m_ctx.form.screen() : QGuiApplication::primaryScreen();
+    const QScreen *screen =
+        m_ctx.form.screen() ? m_ctx.form.screen() : QGuiApplication::primaryScreen();
     const QSize size = screen ? screen->size() * screen->devicePixelRatio() : QSize(1920, 1080);
     return std::max(size.width(), size.height());
 }
@@ -75,7 +76,8 @@ void PictureView::fitPhoto() {
     s.PictureWidth = f.photo->width();
     s.PictureHeight = f.photo->height();
     f.photo->setStretch(true);
-    f.photo->setGeometry(fitPicture(s.PictureWidth, s.PictureHeight, f.ScaleWidth(), f.ScaleHeight()));
+    f.photo->setGeometry(
+        fitPicture(s.PictureWidth, s.PictureHeight, f.ScaleWidth(), f.ScaleHeight()));
 }
 
 void PictureView::ShowPicture() {
@@ -134,7 +136,8 @@ bool PictureView::loadJpegForPreview() {
     }
     if (!m_ctx.codec->LoadJpegFile(file))
         return false;
-    f.photo->setPicture(displayImage(dib, displayLimit()), QSize(dib.dib_width(), dib.dib_height()));
+    f.photo->setPicture(displayImage(dib, displayLimit()),
+                        QSize(dib.dib_width(), dib.dib_height()));
     return true;
 }
 
@@ -203,9 +206,13 @@ void PictureView::actOnDialogChoice() {
         m_ctx.files->deleteCurrentFile();
 }
 
-void PictureView::photo_Click() { askAndAct(QStringLiteral("PHOTOCALL")); }
+void PictureView::photo_Click() {
+    askAndAct(QStringLiteral("PHOTOCALL"));
+}
 
-void PictureView::Picture1_Click() { askAndAct(QStringLiteral("BADJPG")); }
+void PictureView::Picture1_Click() {
+    askAndAct(QStringLiteral("BADJPG"));
+}
 
 void PictureView::HScroll1_Change() {
     m_ctx.form.Picture1->move(m_ctx.form.HScroll1->value(), m_ctx.form.Picture1->y());

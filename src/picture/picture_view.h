@@ -17,7 +17,7 @@ class DecodeAhead;
 
 class PictureView : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit PictureView(AppContext &ctx);
     ~PictureView() override;
     void ShowPicture();
@@ -31,7 +31,7 @@ public:
     // pixels on its longer side (the preview never shows more).
     static QImage displayImage(const cDIBSection &dib, int maxSide);
 
-private:
+  private:
     void clearPreview();
     void fitPhoto();
     void showDamagedView();

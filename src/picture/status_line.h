@@ -8,7 +8,7 @@ namespace glimmerby {
 struct AppContext;
 
 class StatusLine {
-public:
+  public:
     explicit StatusLine(AppContext &ctx) : m_ctx(ctx) {}
     void UpdateStatusLine();
 
@@ -17,7 +17,7 @@ public:
     // The size panel: kilobytes with grouping and two decimals in the user's locale, "K  ".
     static QString sizePanel(qint64 bytes);
 
-private:
+  private:
     AppContext &m_ctx;
 };
 

@@ -10,12 +10,12 @@ struct AppContext;
 
 class KeyCommands : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit KeyCommands(AppContext &ctx);
     // Carries out at most one command for the key; true when one was carried out.
     bool Form_KeyDown(int key, Qt::KeyboardModifiers shift);
 
-private:
+  private:
     AppContext &m_ctx;
 };
 

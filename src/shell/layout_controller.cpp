@@ -1,9 +1,9 @@
 #include "shell/layout_controller.h"
 
 #include "app/app_context.h"
+#include "app/settings_store.h"
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"
-#include "app/settings_store.h"
 #include "shell/window_layout.h"
 #include "windows/form1.h"
 #include "windows/picture_widgets.h"

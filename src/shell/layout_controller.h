@@ -10,11 +10,11 @@ struct AppContext;
 
 class LayoutController : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit LayoutController(AppContext &ctx);
     void Form_Resize();
 
-private:
+  private:
     AppContext &m_ctx;
 };
 

@@ -154,10 +154,10 @@ void TogglesController::settooltipson() {
     for (const auto &b : buttons)
         f.toolbarButton(QString::fromLatin1(b[0]))->setToolTip(QString::fromLatin1(b[1]));
     f.photo->setToolTip(m_ctx.state.CurrentFile);
-    const char *filterTips[] = {"avi-mpg-mpe-mpeg-asf-mov-wmv", "jpg-jpeg-gif-bmp",
-                                "avi-mpg-mpe-mpeg-asf-mov-wmv-jpg-jpeg-gif-bmp",
-                                "mp3-wav-mid-rmi-wma",
-                                "avi-mpg-mpe-mpeg-asf-mov-wmv-wma-jpg-jpeg-gif-bmp-mp3-wav-mid-rmi"};
+    const char *filterTips[] = {
+        "avi-mpg-mpe-mpeg-asf-mov-wmv", "jpg-jpeg-gif-bmp",
+        "avi-mpg-mpe-mpeg-asf-mov-wmv-jpg-jpeg-gif-bmp", "mp3-wav-mid-rmi-wma",
+        "avi-mpg-mpe-mpeg-asf-mov-wmv-wma-jpg-jpeg-gif-bmp-mp3-wav-mid-rmi"};
     const int index = f.Combo1->currentIndex();
     if (index >= 0 && index < 5)
         f.Combo1->setToolTip(QString::fromLatin1(filterTips[index]));

@@ -12,7 +12,7 @@ struct AppContext;
 
 class TogglesController : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit TogglesController(AppContext &ctx);
 
     void Ck_Click(int index);
@@ -26,13 +26,13 @@ public:
     // Sets a scroll bar only when the value lies in its range; otherwise it keeps its place.
     static bool setScrollValue(QScrollBar *bar, int value);
 
-signals:
+  signals:
     void exitRequested();
     void aboutRequested();
     void helpRequested();
     void musicToggled(bool on);
 
-private:
+  private:
     AppContext &m_ctx;
 };
 

@@ -25,26 +25,26 @@ inline constexpr int MinOuterHeightTwips = 4600, MinOuterWidthTwips = 6500;
 struct LayoutInput {
     int scaleWidth = 0;
     int scaleHeight = 0;
-    QRect pb;            // step progress bar as it is now (its left and height are kept)
-    QSize pb1;           // batch progress bar size
+    QRect pb;  // step progress bar as it is now (its left and height are kept)
+    QSize pb1; // batch progress bar size
     bool picture1Visible = false;
-    QSize picture1;      // the damaged-JPEG view's size
+    QSize picture1; // the damaged-JPEG view's size
     int dirTop = layout::DirTop;
 };
 
 struct LayoutResult {
-    int mpWidth = 0;       // small sound player
-    int pbWidth = 0;       // step progress bar
-    QRect pb1;             // batch progress bar
+    int mpWidth = 0;        // small sound player
+    int pbWidth = 0;        // step progress bar
+    QRect pb1;              // batch progress bar
     QRect hScroll, vScroll; // picture scroll bars (the other extent is the bar's own)
-    QRect text2;           // description box (its height is the box's own)
+    QRect text2;            // description box (its height is the box's own)
     bool scrollBarsVisible = false;
     bool resetScrollBars = false; // move the damaged view back to its home position
-    double dirHeight = 0;  // directory list height (the widget rounds it)
+    double dirHeight = 0;         // directory list height (the widget rounds it)
     int fileTop = 0;
     double fileHeight = 0;
     int comboTop = 0;
-    QSize largePlayer;     // the movie player's size
+    QSize largePlayer; // the movie player's size
 };
 
 LayoutResult computeLayout(const LayoutInput &in);
@@ -56,4 +56,3 @@ QSize largePlayerSize(int scaleWidth, int scaleHeight);
 bool damagedViewNeedsScrollBars(int scaleWidth, int scaleHeight, QSize picture);
 
 } // namespace glimmerby
-

@@ -338,7 +338,9 @@ void Form1::dockBars() {
     PB1->raise();
 }
 
-void Form1::keyPressEvent(QKeyEvent *e) { emit keyDown(e->key(), e->modifiers()); }
+void Form1::keyPressEvent(QKeyEvent *e) {
+    emit keyDown(e->key(), e->modifiers());
+}
 
 void Form1::resizeEvent(QResizeEvent *e) {
     QWidget::resizeEvent(e);

@@ -34,23 +34,23 @@ class PictureBox;
 // A line edit that hands its keys to the window's key commands.
 class KeyField : public QLineEdit {
     Q_OBJECT
-public:
+  public:
     using QLineEdit::QLineEdit;
-signals:
+  signals:
     void keyDown(int key, Qt::KeyboardModifiers modifiers);
     void doubleClicked();
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent *e) override;
     void mouseDoubleClickEvent(QMouseEvent *e) override;
 
-public:
+  public:
     bool passKeysOnly = false; // true: keys go only to the key commands (the focus field)
 };
 
 class Form1 : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit Form1(const PlayerOptions &playerOptions = {}, QWidget *parent = nullptr);
     ~Form1() override;
 
@@ -67,13 +67,13 @@ public:
     // Toolbar with its 18 positions; buttons with a key are reachable by it.
     QToolBar *Toolbar1;
     QAction *toolbarButton(const QString &key) const;
-    QAction *helpEntry;  // the "about" button's drop-down entries
+    QAction *helpEntry; // the "about" button's drop-down entries
     QAction *aboutEntry;
     int toolbarPosition(const QString &key) const; // 1-based, 0 when unknown
 
     // Status bar with four panels.
     QStatusBar *SB;
-    std::array<QLabel *, 4> SBPanels; // panels 1 to 4 are [0] to [3]
+    std::array<QLabel *, 4> SBPanels;                  // panels 1 to 4 are [0] to [3]
     void setPanelText(int panel, const QString &text); // panel 1 to 4
     QString panelText(int panel) const;
 
@@ -87,8 +87,8 @@ public:
     MediaPlayer *MP;           // small sound player
     MediaPlayer *MediaPlayer1; // hidden background-music player
 
-    KeyField *Text1; // holds the focus and feeds the key commands
-    KeyField *Text2; // the one-line description of the current file
+    KeyField *Text1;   // holds the focus and feeds the key commands
+    KeyField *Text2;   // the one-line description of the current file
     QProgressBar *PB;  // step progress
     QProgressBar *PB1; // batch progress
 
@@ -119,18 +119,18 @@ public:
 
     QTimer *Timer1; // the slide-show timer
 
-signals:
+  signals:
     void keyDown(int key, Qt::KeyboardModifiers modifiers);
     void resized();
     void closeRequested();
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
     void changeEvent(QEvent *e) override;
 
-private:
+  private:
     void buildLeftColumn();
     void buildToolbar();
     void buildStatusBar();

@@ -25,7 +25,9 @@ void ImageControl::setStretch(bool stretch) {
     update();
 }
 
-void ImageControl::resizeEvent(QResizeEvent *) { m_scaled = QPixmap(); }
+void ImageControl::resizeEvent(QResizeEvent *) {
+    m_scaled = QPixmap();
+}
 
 void ImageControl::paintEvent(QPaintEvent *) {
     if (m_picture.isNull())

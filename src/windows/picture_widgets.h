@@ -12,7 +12,7 @@ namespace glimmerby {
 
 class ImageControl : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit ImageControl(QWidget *parent = nullptr);
     // With stretch off the control takes the picture's natural size. The picture drawn
     // may be a reduced copy of a large one: naturalSize is then the original's size.
@@ -23,15 +23,15 @@ public:
     void setStretch(bool stretch);
     bool stretch() const { return m_stretch; }
 
-signals:
+  signals:
     void clicked();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *) override;
     void resizeEvent(QResizeEvent *) override;
     void mouseReleaseEvent(QMouseEvent *) override;
 
-private:
+  private:
     QImage m_picture;
     QSize m_natural;
     QPixmap m_scaled; // the picture at the control's size, made once per size
@@ -40,19 +40,19 @@ private:
 
 class PictureBox : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit PictureBox(QWidget *parent = nullptr);
     // What the box draws; called with a painter on the box at every repaint.
     void setPainter(std::function<void(QPainter &)> painter);
 
-signals:
+  signals:
     void clicked();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *) override;
     void mouseReleaseEvent(QMouseEvent *) override;
 
-private:
+  private:
     std::function<void(QPainter &)> m_painter;
 };
 

@@ -8,7 +8,7 @@ class QWidget;
 namespace glimmerby {
 
 class QtMessageBoxes : public MessageBoxes {
-public:
+  public:
     void show(const QString &text, const QString &title, BoxIcon icon = BoxIcon::None) override;
     QWidget *parent = nullptr; // the window the boxes belong to, once there is one
 };

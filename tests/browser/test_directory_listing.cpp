@@ -20,19 +20,21 @@ void touch(const QString &path) {
 
 class TestDirectoryListing : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void listsMatchingFilesSortedIgnoringCase() {
         QTemporaryDir dir;
-        for (const char *name : {"b.jpg", "A.JPG", "c.mpg", "gasf", ".hidden.jpg", "notes.txt",
-                                 "Zed.bmp", "with space.gif", "-dash.jpeg", "~tilde.jpg",
-                                 "ünïcode.jpg"})
+        for (const char *name :
+             {"b.jpg", "A.JPG", "c.mpg", "gasf", ".hidden.jpg", "notes.txt", "Zed.bmp",
+              "with space.gif", "-dash.jpeg", "~tilde.jpg", "ünïcode.jpg"})
             touch(dir.filePath(name));
         QDir(dir.path()).mkdir("folder.jpg"); // directories are not files
-        const DirectoryListing pictures = listFiles(dir.path(), FilePattern(filterChoices()[1].pattern));
+        const DirectoryListing pictures =
+            listFiles(dir.path(), FilePattern(filterChoices()[1].pattern));
         QVERIFY(pictures.readable);
         QCOMPARE(pictures.files, QStringList({"-dash.jpeg", "A.JPG", "b.jpg", "with space.gif",
                                               "Zed.bmp", "~tilde.jpg", "ünïcode.jpg"}));
-        const DirectoryListing movies = listFiles(dir.path(), FilePattern(filterChoices()[0].pattern));
+        const DirectoryListing movies =
+            listFiles(dir.path(), FilePattern(filterChoices()[0].pattern));
         QCOMPARE(movies.files, QStringList({"c.mpg", "gasf"}));
     }
 

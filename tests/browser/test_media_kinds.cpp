@@ -8,7 +8,7 @@ using namespace glimmerby;
 
 class TestMediaKinds : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void endingKeyIsLastFourLowered() {
         QCOMPARE(endingKey("/a/movie.MPEG"), QString("mpeg"));
         QCOMPARE(endingKey("/a/photo.JPEG"), QString("jpeg"));
@@ -23,8 +23,8 @@ private slots:
         QTest::addColumn<int>("previous");
         QTest::addColumn<int>("refresh");
         QTest::addColumn<int>("commandLine");
-        const int M = int(MediaKind::Movie), S = int(MediaKind::Sound),
-                  P = int(MediaKind::Picture), U = int(MediaKind::Unrecognized);
+        const int M = int(MediaKind::Movie), S = int(MediaKind::Sound), P = int(MediaKind::Picture),
+                  U = int(MediaKind::Unrecognized);
         QTest::newRow("mov") << "/m/clip.mov" << M << U << U << U << P;
         QTest::newRow("mpe") << "/m/clip.MPE" << M << M << M << U << M;
         QTest::newRow("asf") << "/m/clip.asf" << M << M << M << M << P;

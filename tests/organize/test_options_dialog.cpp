@@ -6,7 +6,7 @@
 #include "app/settings_store.h"
 #include "browser/pane_widgets.h"
 #include "organize/options_dialog.h"
-#include "support/recording_boxes.h"
+#include "support/app_sandbox.h"
 #include "windows/dialog_box.h"
 #include "windows/form1.h"
 #include "windows/picture_widgets.h"
@@ -45,24 +45,13 @@ struct Seen {
     bool stillOpen = false; // the action left the dialog open
 };
 
-struct Running {
-    QTemporaryDir appDir;
-    QTemporaryDir lockDir;
+struct Running : AppSandbox {
     QTemporaryDir work;
-    RecordingBoxes boxes;
     ScriptedInputs inputs;
-    std::unique_ptr<Application> app;
     std::unique_ptr<OptionsDialog> dialog;
 
     bool start() {
-        StartOptions options;
-        options.appDir = appDir.path();
-        options.lockDir = lockDir.path();
-        options.configHome = appDir.filePath("config");
-        options.players.audioOutput = "null";
-        options.players.videoOutput = "null";
-        app = std::make_unique<Application>(boxes, options);
-        if (!app->Main({}))
+        if (!AppSandbox::start())
             return false;
         dialog = std::make_unique<OptionsDialog>(*app->context(), inputs);
         setDestination(work.path() + "/");
@@ -70,8 +59,6 @@ struct Running {
     }
     ~Running() { dialog.reset(); }
 
-    AppState &state() { return app->state(); }
-    Form1 &form() { return *app->form(); }
     void setDestination(const QString &dir) { form().moveit[0]->setText(dir); }
 
     // Shows the dialog in mode, records how it looks, then lets act answer it.
@@ -336,7 +323,7 @@ class TestOptionsDialog : public QObject {
         QCOMPARE(r.inputs.titles.value(0), QString("Make Dir"));
         QCOMPARE(r.inputs.prompts.value(0), "Create Sub Dir of: " + p + "\n\nCalled: ");
         QCOMPARE(r.inputs.defaults.value(0), p);
-        QVERIFY(r.boxes.texts.isEmpty());
+        QVERIFY(r.boxes.texts().isEmpty());
     }
 
     void mkDirRefusesTheDefaultAndCancel() {
@@ -353,7 +340,7 @@ class TestOptionsDialog : public QObject {
         QVERIFY(!seen.stillOpen);
         QCOMPARE(r.inputs.prompts.size(), 2);
         QVERIFY(subdirectories(p).isEmpty());
-        QVERIFY(r.boxes.texts.isEmpty());
+        QVERIFY(r.boxes.texts().isEmpty());
     }
 
     void mkDirReportsAPathItCannotMake() {
@@ -370,8 +357,8 @@ class TestOptionsDialog : public QObject {
             box.C[5]->click();
         });
         QVERIFY(!seen.stillOpen);
-        QCOMPARE(r.boxes.texts, QStringList("Error creating dir"));
-        QCOMPARE(r.boxes.titles, QStringList("Glimmerby"));
+        QCOMPARE(r.boxes.texts(), QStringList("Error creating dir"));
+        QCOMPARE(r.boxes.titles(), QStringList("Glimmerby"));
         QVERIFY(subdirectories(p).isEmpty());
         QCOMPARE(r.state().DialogChoice, QString("5"));
     }

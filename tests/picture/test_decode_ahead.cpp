@@ -27,7 +27,7 @@ bool samePixels(const cDIBSection &a, const cDIBSection &b) {
 
 class TestDecodeAhead : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void handsOverWhatTheUiThreadWouldDecode() {
         DecodeAhead ahead;
         const QString file = Samples + "/landscape.jpg";
@@ -58,7 +58,7 @@ private slots:
         ahead.prefetch(file, {400, 400});
         QTest::qWait(200);
         QVERIFY(!ahead.take(file, {800, 800}, out, natural)); // another size
-        QVERIFY(ahead.take(file, {400, 400}, out, natural)); // still there for the right one
+        QVERIFY(ahead.take(file, {400, 400}, out, natural));  // still there for the right one
         ahead.prefetch(file, {400, 400});
         QTest::qWait(200);
         QVERIFY(!ahead.take(Samples + "/landscape.jpg", {400, 400}, out, natural));

@@ -2,7 +2,7 @@
 
 #include "picture/cdibsection.h"
 #include "picture_files.h"
-#include "recording_boxes.h"
+#include "support/recording_boxes.h"
 
 #include <QPainter>
 #include <QTemporaryDir>

@@ -2,7 +2,7 @@
 // readers of outside files with the ordinary build: each must end in a clear outcome.
 
 #include "picture/ijl.h"
-#include "recording_boxes.h"
+#include "support/recording_boxes.h"
 
 #include <QDir>
 #include <QTest>

@@ -2,7 +2,7 @@
 
 #include "picture/ijl.h"
 #include "picture_files.h"
-#include "recording_boxes.h"
+#include "support/recording_boxes.h"
 
 #include <QImageWriter>
 #include <QProcess>

@@ -3,7 +3,7 @@
 
 #include "picture/ijl.h"
 #include "picture_files.h"
-#include "recording_boxes.h"
+#include "support/recording_boxes.h"
 
 #include <QDir>
 #include <QFile>

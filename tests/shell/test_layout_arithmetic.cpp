@@ -9,7 +9,7 @@ using namespace glimmerby;
 
 class TestLayoutArithmetic : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void layoutAt800x600() {
         LayoutInput in;
         in.scaleWidth = 800;
@@ -56,8 +56,10 @@ private slots:
         QTest::newRow("small gif") << QSize(150, 120) << QRect(395, 245, 150, 120);
         QTest::newRow("landscape") << QSize(1600, 1200) << QRect(145, 51, 650, 487);
         QTest::newRow("portrait") << QSize(1200, 1600) << QRect(269, 27, 401, 535);
-        QTest::newRow("199x300 by height") << QSize(199, 300) << QRect((800 - 354) / 2 + 70, 27, 354, 535);
-        QTest::newRow("square is portrait") << QSize(400, 400) << QRect((800 - 535) / 2 + 70, 27, 535, 535);
+        QTest::newRow("199x300 by height")
+            << QSize(199, 300) << QRect((800 - 354) / 2 + 70, 27, 354, 535);
+        QTest::newRow("square is portrait")
+            << QSize(400, 400) << QRect((800 - 535) / 2 + 70, 27, 535, 535);
     }
     void fitting() {
         QFETCH(QSize, picture);

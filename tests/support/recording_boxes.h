@@ -3,25 +3,35 @@
 
 #include "app/message_boxes.h"
 
+#include <QList>
 #include <QStringList>
 
 namespace glimmerby {
 
+struct ShownBox {
+    QString text;
+    QString title;
+    BoxIcon icon;
+};
+
 class RecordingBoxes : public MessageBoxes {
-public:
+  public:
     void show(const QString &text, const QString &title, BoxIcon icon = BoxIcon::None) override {
-        texts.append(text);
-        titles.append(title);
-        icons.append(icon);
+        shown.append({text, title, icon});
     }
-    void clear() {
-        texts.clear();
-        titles.clear();
-        icons.clear();
+    QStringList texts() const {
+        QStringList out;
+        for (const ShownBox &b : shown)
+            out << b.text;
+        return out;
     }
-    QStringList texts;
-    QStringList titles;
-    QList<BoxIcon> icons;
+    QStringList titles() const {
+        QStringList out;
+        for (const ShownBox &b : shown)
+            out << b.title;
+        return out;
+    }
+    QList<ShownBox> shown;
 };
 
 } // namespace glimmerby

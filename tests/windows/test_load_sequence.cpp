@@ -1,10 +1,10 @@
 // The main window's load sequence with a command line, on the real players and samples.
 
+#include "app/app_state.h"
 #include "app/application.h"
 #include "app/ini_file.h"
-#include "app/app_state.h"
 #include "browser/pane_widgets.h"
-#include "support/recording_boxes.h"
+#include "support/app_sandbox.h"
 #include "windows/form1.h"
 #include "windows/picture_widgets.h"
 
@@ -18,21 +18,8 @@ namespace {
 
 const QString Samples = QStringLiteral(GLIMMERBY_SAMPLES_DIR);
 
-struct Running {
-    QTemporaryDir appDir;
-    QTemporaryDir lockDir;
-    RecordingBoxes boxes;
-    std::unique_ptr<Application> app;
-    bool start(const QString &commandLine) {
-        StartOptions options;
-        options.appDir = appDir.path();
-        options.lockDir = lockDir.path();
-        options.configHome = appDir.filePath("config");
-        options.players.audioOutput = "null";
-        app = std::make_unique<Application>(boxes, options);
-        return app->Main(commandLine);
-    }
-    Form1 &form() { return *app->form(); }
+struct Running : AppSandbox {
+    bool start(const QString &commandLine) { return AppSandbox::start(commandLine, true); }
 };
 
 // testsrc2 is colourful: many colours and mostly lit.
@@ -53,7 +40,7 @@ bool colourful(const QImage &image) {
 
 class TestLoadSequence : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void movieOnTheCommandLinePlaysInTheWindow() {
         Running r;
         const QString movie = Samples + "/clip.mpg";
@@ -70,11 +57,12 @@ private slots:
         QVERIFY(f.MediaPlayer2->controlsVisible());
         QTRY_VERIFY_WITH_TIMEOUT(f.MediaPlayer2->isPlaying(), 15000);
         // Frames of the movie are drawn inside the main window.
-        QTRY_VERIFY_WITH_TIMEOUT(colourful(f.MediaPlayer2->videoWidget()->grabFramebuffer()), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(colourful(f.MediaPlayer2->videoWidget()->grabFramebuffer()),
+                                 15000);
         const QRect area(f.MediaPlayer2->videoWidget()->mapTo(&f, QPoint(0, 0)),
                          f.MediaPlayer2->videoWidget()->size());
         QVERIFY(colourful(f.grab(area).toImage()));
-        QVERIFY(r.boxes.texts.isEmpty());
+        QVERIFY(r.boxes.texts().isEmpty());
     }
 
     void controlsHiddenWhenSavedSo() {
@@ -106,7 +94,7 @@ private slots:
             QCOMPARE(r.form().Dir1->path(), QDir(r.appDir.path()).absolutePath());
             // The picture loader still tries it (relative to where the program runs) and
             // quietly finds nothing.
-            QVERIFY(r.boxes.texts.isEmpty());
+            QVERIFY(r.boxes.texts().isEmpty());
             QVERIFY(!r.form().photo->hasPicture());
             QCOMPARE(QDir::currentPath(), before);
         }
@@ -115,7 +103,7 @@ private slots:
             const QString quoted = "\"" + Samples + "/landscape.jpg\"";
             QVERIFY(r.start(quoted));
             QCOMPARE(r.app->state().CurrentFile, quoted);
-            QVERIFY(r.boxes.texts.isEmpty());
+            QVERIFY(r.boxes.texts().isEmpty());
         }
         {
             Running r; // a .mov goes to the picture loader, which cannot read it

@@ -5,7 +5,7 @@
 #include "app/ini_file.h"
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
-#include "support/recording_boxes.h"
+#include "support/app_sandbox.h"
 #include "windows/form1.h"
 
 #include <QDir>
@@ -23,33 +23,17 @@ void touch(const QString &path, const QByteArray &content = {}) {
     f.write(content);
 }
 
-struct Running {
-    QTemporaryDir appDir;
-    QTemporaryDir lockDir;
-    RecordingBoxes boxes;
-    std::unique_ptr<Application> app;
+using Running = AppSandbox;
 
-    bool start(const QString &commandLine = {}) {
-        StartOptions options;
-        options.appDir = appDir.path();
-        options.lockDir = lockDir.path();
-        options.configHome = appDir.filePath("config");
-        options.players.audioOutput = "null";
-        options.players.videoOutput = "null";
-        app = std::make_unique<Application>(boxes, options);
-        return app->Main(commandLine);
-    }
-    Form1 &form() { return *app->form(); }
-    QString ini() const { return appDir.filePath("Glimmerby.ini"); }
-};
-
-QStringList listed(const FileListBox *list) { return list->items(); }
+QStringList listed(const FileListBox *list) {
+    return list->items();
+}
 
 } // namespace
 
 class TestMainWindow : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void defaultsWithoutSettingsFile() {
         Running r;
         QVERIFY(r.start());
@@ -72,7 +56,7 @@ private slots:
         QVERIFY(!f.toolbarButton("mute")->isChecked());
         QVERIFY(f.windowTitle().startsWith("Glimmerby "));
         QVERIFY(f.windowTitle().endsWith(" - "));
-        QVERIFY(r.boxes.texts.isEmpty());
+        QVERIFY(r.boxes.texts().isEmpty());
         // Every control can be found by what it is.
         for (QWidget *w : f.findChildren<QWidget *>())
             if (w->isVisible() && qobject_cast<QAbstractButton *>(w) == nullptr &&
@@ -90,9 +74,9 @@ private slots:
         options.lockDir = first.lockDir.path();
         second.app = std::make_unique<Application>(second.boxes, options);
         QVERIFY(!second.app->Main({}));
-        QCOMPARE(second.boxes.texts,
+        QCOMPARE(second.boxes.texts(),
                  QStringList("Prevous Instance Running... This Instance will now end."));
-        QCOMPARE(second.boxes.titles, QStringList("Glimmerby"));
+        QCOMPARE(second.boxes.titles(), QStringList("Glimmerby"));
         QVERIFY(!QFile::exists(first.ini()));
     }
 
@@ -108,10 +92,10 @@ private slots:
         QVERIFY(!QFile::exists(r.appDir.filePath("tmp.bmp")));
         QVERIFY(QFile::exists(r.appDir.filePath("keep.jpg")));
         const IniDocument doc = IniDocument::load(r.ini());
-        for (const char *key : {"Form Height", "Form Width", "Form Top", "Form Left",
-                                "Last SaveTo Path", "Last Dir Path", "PSPPath", "Mute",
-                                "ControlsVisible", "Speed", "File Filter", "PicQuality", "ToolTips",
-                                "ShowSplash", "SplashTime", "CustomSize"})
+        for (const char *key :
+             {"Form Height", "Form Width", "Form Top", "Form Left", "Last SaveTo Path",
+              "Last Dir Path", "PSPPath", "Mute", "ControlsVisible", "Speed", "File Filter",
+              "PicQuality", "ToolTips", "ShowSplash", "SplashTime", "CustomSize"})
             QVERIFY2(doc.value("UserProfile", key).has_value(), key);
         QCOMPARE(doc.profileString("UserProfile", "SplashTime", ""), QByteArray("1"));
         QCOMPARE(doc.profileString("UserProfile", "File Filter", ""), QByteArray("4"));
@@ -150,7 +134,7 @@ private slots:
         QCOMPARE(f.Ck[0]->text(), QString("Tool Tips Off"));
         QVERIFY(f.toolbarButton("mute")->isChecked());
         QCOMPARE(r.app->state().JpegQuality, 150); // the bar refused it, the variable keeps it
-        QCOMPARE(f.HS[1]->value(), 0); // kept its previous place
+        QCOMPARE(f.HS[1]->value(), 0);             // kept its previous place
         r.form().close();
         const IniDocument doc = IniDocument::load(r.ini());
         QCOMPARE(doc.profileString("UserProfile", "SplashTime", ""), QByteArray("100"));

@@ -9,7 +9,7 @@
 #include "organize/file_commands.h"
 #include "organize/options_dialog.h"
 #include "picture/status_line.h"
-#include "support/recording_boxes.h"
+#include "support/app_sandbox.h"
 #include "windows/dialog_box.h"
 #include "windows/form1.h"
 #include "windows/picture_widgets.h"
@@ -23,28 +23,17 @@ namespace {
 
 const QString Samples = QStringLiteral(GLIMMERBY_SAMPLES_DIR);
 
-struct Running {
-    QTemporaryDir appDir, lockDir, media;
-    RecordingBoxes boxes;
-    std::unique_ptr<Application> app;
+struct Running : AppSandbox {
+    QTemporaryDir media;
 
     explicit Running(const QStringList &samples) {
         for (const QString &name : samples)
             QFile::copy(Samples + "/" + name, media.filePath(name));
-        StartOptions options;
-        options.appDir = appDir.path();
-        options.lockDir = lockDir.path();
-        options.configHome = appDir.filePath("config");
-        options.players.audioOutput = "null";
-        app = std::make_unique<Application>(boxes, options);
-        app->Main({});
+        start({}, true);
         form().resize(800, 600);
         QTest::qWait(20);
         ctx().browser->setDirectory(media.path());
     }
-    Form1 &form() { return *app->form(); }
-    AppContext &ctx() { return *app->context(); }
-    AppState &state() { return app->state(); }
     void click(const QString &name, Qt::MouseButton button = Qt::LeftButton) {
         FileListBox *list = form().File1;
         const int row = list->items().indexOf(name);
@@ -70,7 +59,7 @@ struct Running {
 
 class TestPreview : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void fittingInTheWindow_data() {
@@ -90,7 +79,7 @@ private slots:
         r.click(file);
         QVERIFY(r.form().photo->isVisible());
         QCOMPARE(r.form().photo->geometry(), expected);
-        QVERIFY(r.boxes.texts.isEmpty());
+        QVERIFY(r.boxes.texts().isEmpty());
         // What is drawn is the picture, not an empty frame.
         const QImage shown = r.form().photo->grab().toImage();
         QVERIFY(shown.pixel(shown.width() / 2, shown.height() / 2) != shown.pixel(0, 0) ||
@@ -116,7 +105,7 @@ private slots:
         QVERIFY(!r.form().photo->isVisible());
         QCOMPARE(r.state().SlideShowOn, std::int16_t(0));
         QVERIFY(!r.form().toolbarButton("slideshow")->isChecked());
-        QVERIFY(r.boxes.texts.isEmpty()); // damaged data: no codec box
+        QVERIFY(r.boxes.texts().isEmpty()); // damaged data: no codec box
         QVERIFY(QFile::exists(r.media.filePath("damaged.jpg")));
         // The part that decoded is drawn: its top is the picture, not the grey fill.
         const QImage top = r.form().Picture1->grab(QRect(0, 0, 1280, 40)).toImage();
@@ -174,8 +163,9 @@ private slots:
         r.state().EditorPath = r.appDir.filePath("PSP.EXE");
         r.answerNextDialog(0);
         QTest::mouseClick(r.form().photo, Qt::LeftButton);
-        QCOMPARE(r.boxes.texts.value(0),
-                 QString("File Error: Check Path to PSP in Glimmerby.INI file or Refresh the FileList"));
+        QCOMPARE(
+            r.boxes.texts().value(0),
+            QString("File Error: Check Path to PSP in Glimmerby.INI file or Refresh the FileList"));
     }
 
     void dispatchByKind() {
@@ -196,7 +186,7 @@ private slots:
         QVERIFY(f.MediaPlayer2->isVisible()); // mp3 goes to the large player
         QVERIFY(!f.MP->isVisible());
         r.click("gasf");
-        QCOMPARE(r.boxes.texts, QStringList("Unrecognize Format"));
+        QCOMPARE(r.boxes.texts(), QStringList("Unrecognize Format"));
         QCOMPARE(r.state().CurrentFile, r.media.filePath("gasf"));
         // During a slide show a picture keeps the timer going, a movie stops it.
         r.state().SlideShowOn = 1;
@@ -223,7 +213,7 @@ private slots:
         QCOMPARE(r.state().CurrentFile, r.media.filePath("a.jpg"));
         r.ctx().preview->ShowNextFile();
         r.ctx().preview->ShowNextFile(); // c.mov: not recognized by the step
-        QCOMPARE(r.boxes.texts, QStringList("Unrecognize Format"));
+        QCOMPARE(r.boxes.texts(), QStringList("Unrecognize Format"));
         r.ctx().preview->ShowNextFile(); // wraps to the first
         QCOMPARE(list->listIndex(), 0);
         r.ctx().preview->ShowPreviousFile(); // wraps to the last
@@ -238,7 +228,8 @@ private slots:
 
     void statusPanels() {
         Running r({});
-        QFile a(r.media.filePath("a.bin")), b(r.media.filePath("b.bin")), e(r.media.filePath("e.bin"));
+        QFile a(r.media.filePath("a.bin")), b(r.media.filePath("b.bin")),
+            e(r.media.filePath("e.bin"));
         QVERIFY(a.open(QIODevice::WriteOnly) && a.resize(1536));
         QVERIFY(b.open(QIODevice::WriteOnly) && b.resize(3000000));
         QVERIFY(e.open(QIODevice::WriteOnly));

@@ -29,7 +29,7 @@ class TestProgramProcess : public QObject {
         QVERIFY(!QFile::exists(ini));
     }
 
-private slots:
+  private slots:
     void sigtermSavesSettings() {
         QTemporaryDir dir;
         const QString exe = installCopy(dir);
