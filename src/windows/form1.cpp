@@ -309,6 +309,7 @@ void Form1::buildMenus() {
     mnupop = new QMenu(this);
     mnupop->setAccessibleName(QStringLiteral("File menu"));
     mnuPlay = mnupop->addAction(QStringLiteral("Play"));
+    mnuPlay->setEnabled(false); // kept out of use, as the menu was designed
     mnuCopyTo = mnupop->addMenu(QStringLiteral("Copy File(s) To..."));
     Copyit[0] = mnuCopyTo->addAction(QStringLiteral("Path"));
     Copyit[1] = mnuCopyTo->addAction(QStringLiteral("As .JPG  File(s)"));
