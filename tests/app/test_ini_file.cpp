@@ -1,6 +1,7 @@
 // The INI store: the profile reading rules, writes that leave the rest of the file
 // alone, hostile files, and saves that never leave a damaged file.
 #include "app/ini_file.h"
+#include "support/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,17 +18,6 @@
 using namespace glimmerby;
 
 namespace {
-
-QByteArray readAll(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &data) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(data), data.size());
-}
 
 QStringList dirEntries(const QString &dir) {
     return QDir(dir).entryList(

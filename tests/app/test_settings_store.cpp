@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/ini_file.h"
 #include "app/settings_store.h"
+#include "support/test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,17 +17,6 @@ using namespace glimmerby;
 namespace {
 
 const QString AppDir = QStringLiteral("/opt/glimmerby/");
-
-QByteArray readAll(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &data) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(data), data.size());
-}
 
 SettingsToSave unusualValues() {
     SettingsToSave s;

@@ -7,16 +7,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "support/test_files.h"
+
 #include <unistd.h>
 
 using namespace glimmerby;
 
-namespace {
-void touch(const QString &path) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-}
-} // namespace
+namespace {} // namespace
 
 class TestDirectoryListing : public QObject {
     Q_OBJECT

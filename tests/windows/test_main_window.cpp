@@ -6,6 +6,7 @@
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
 #include "support/app_sandbox.h"
+#include "support/test_files.h"
 #include "windows/form1.h"
 
 #include <QDir>
@@ -16,12 +17,6 @@
 using namespace glimmerby;
 
 namespace {
-
-void touch(const QString &path, const QByteArray &content = {}) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(content);
-}
 
 using Running = AppSandbox;
 
