@@ -2,6 +2,8 @@
 // What every controller is handed: the shared state, the message boxes, the main window
 // and the other controllers it calls. One owner (the application object) fills it in.
 
+#include <functional>
+
 namespace glimmerby {
 
 struct AppState;
@@ -16,6 +18,14 @@ class KeyCommands;
 class OptionsDialog;
 class FileCommands;
 class IJL;
+class TogglesController;
+class PictureModifier;
+class PlaybackController;
+class SlideShow;
+class NameClash;
+class CopyMove;
+class FileClipboard;
+class FileEvents;
 
 struct AppContext {
     AppState &state;
@@ -30,6 +40,17 @@ struct AppContext {
     KeyCommands *keys = nullptr;
     OptionsDialog *dialog = nullptr;
     FileCommands *files = nullptr;
+    TogglesController *toggles = nullptr;   // toolbar, check boxes, scroll bars, progress
+    PictureModifier *modifier = nullptr;    // convert, thumbnail, resize and turn to JPEG
+    PlaybackController *playback = nullptr; // background music, mute, players' ends
+    SlideShow *slideShow = nullptr;         // Timer1's tick and the timer rule
+    NameClash *clash = nullptr;             // destination names and their clashes
+    CopyMove *copyMove = nullptr;           // the copy and move batches
+    FileClipboard *clipboard = nullptr;     // the program's own cut, copy and paste
+    FileEvents *fileEvents = nullptr;       // told of every file a command copied or moved
+
+    // The help window, once there is one; empty: help does nothing.
+    std::function<void()> ShowHelp;
 };
 
 } // namespace glimmerby

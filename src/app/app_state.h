@@ -45,6 +45,8 @@ struct AppState {
     int ExistsChoice = 0;
     QString DialogChoice;
     QString DialogDir;
+    QString SourcePath() const { return SrcDir + SrcName + SrcExt; }
+    QString DestinationPath() const { return DstDir + DstName + DstExt; }
 
     // The file clipboard of cut, copy and paste.
     QStringList ClipDirs, ClipNames, ClipExts;

@@ -10,6 +10,7 @@
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"
 #include "organize/file_commands.h"
+#include "organize/file_events.h"
 #include "organize/options_dialog.h"
 #include "picture/ijl.h"
 #include "picture/picture_view.h"
@@ -83,6 +84,8 @@ void Application::createWindow() {
     ctx.keys = new KeyCommands(ctx);
     ctx.layout = new LayoutController(ctx);
     m_toggles = new TogglesController(ctx);
+    ctx.toggles = m_toggles;
+    ctx.fileEvents = new FileEvents(this);
     ctx.files = new FileCommands(ctx);
     auto inputs = std::make_unique<QtInputBoxes>();
     inputs->parent = m_form.get();
