@@ -4,7 +4,7 @@
 
 #include "app/message_boxes.h"
 #include "picture/jpeg_markers.h"
-#include "picture/replace_file.h"
+#include "organize/file_ops.h"
 
 #include <QFile>
 #include <turbojpeg.h>
