@@ -7,7 +7,9 @@
 #include "support/recording_boxes.h"
 #include "windows/form1.h"
 
+#include <QFile>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <memory>
 
@@ -18,6 +20,11 @@ struct AppSandbox {
     QTemporaryDir lockDir;
     RecordingBoxes boxes;
     std::unique_ptr<Application> app;
+    // false: a missing settings file is seeded with ShowSplash=False, so the main window
+    // is up when start() returns. true: start-up runs through the splash window, and
+    // start() waits for its hand-over.
+    bool splash = false;
+    bool waitForMain = true; // with splash: false returns while the splash window is up
 
     // withVideo: the movie player draws its picture (otherwise it decodes no video).
     bool start(const QString &commandLine = {}, bool withVideo = false) {
@@ -28,8 +35,18 @@ struct AppSandbox {
         options.players.audioOutput = "null";
         if (!withVideo)
             options.players.videoOutput = "null";
+        if (!splash && !QFile::exists(ini())) {
+            QFile seed(ini());
+            if (seed.open(QIODevice::WriteOnly))
+                seed.write("[UserProfile]\nShowSplash=False\n");
+        }
         app = std::make_unique<Application>(boxes, options);
-        return app->Main(commandLine);
+        if (!app->Main(commandLine))
+            return false;
+        if (splash && waitForMain)
+            return QTest::qWaitFor([this] { return app->form() && app->form()->isVisible(); },
+                                   10000);
+        return true;
     }
     Form1 &form() { return *app->form(); }
     AppContext &ctx() { return *app->context(); }
