@@ -82,7 +82,7 @@ inline const char *checkPictextInput(const QByteArray &data) {
         const std::optional<PropertyFields> back = parsePropertiesRecord(record);
         if (!back || *back != fields)
             return "record fields changed";
-        if (decodeDescription(encodeDescription(record)) != record)
+        if (decodeDescription(encodeDescription(record)) != descriptionLine(record))
             return "record changed as a description";
     }
     return nullptr;

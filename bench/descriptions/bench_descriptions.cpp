@@ -38,8 +38,7 @@ bool shell(const QString &script) {
 } // namespace
 
 int main(int argc, char *argv[]) {
-    QTemporaryDir tmp(argc > 1 ? QString::fromLocal8Bit(argv[1]) + "/bench-XXXXXX"
-                               : QString());
+    QTemporaryDir tmp(argc > 1 ? QString::fromLocal8Bit(argv[1]) + "/bench-XXXXXX" : QString());
     const QString dir = tmp.path() + '/';
     const QString path = dir + "PicText.ini";
     const int entries = 10000;
@@ -59,9 +58,8 @@ int main(int argc, char *argv[]) {
     const QString last = QString("picture_%1").arg(entries - 1);
     const QString middle = QString("picture_%1").arg(entries / 2);
 
-    const double readOurs = medianMs(rounds, [&](int) {
-        return ReadPictureText(dir, last).startsWith("A description");
-    });
+    const double readOurs = medianMs(
+        rounds, [&](int) { return ReadPictureText(dir, last).startsWith("A description"); });
     const double readGrep = medianMs(rounds, [&](int) {
         return shell(QString("grep -m1 -F '%1=' '%2' >/dev/null").arg(last, path));
     });
@@ -69,9 +67,8 @@ int main(int argc, char *argv[]) {
         return WritePictureText(dir, middle, QString("new text %1").arg(i));
     });
     const double storeSed = medianMs(rounds, [&](int i) {
-        return shell(QString("sed -i 's/^%1=.*/%1=new %3/' '%2' && sync '%2'")
-                         .arg(middle, path)
-                         .arg(i));
+        return shell(
+            QString("sed -i 's/^%1=.*/%1=new %3/' '%2' && sync '%2'").arg(middle, path).arg(i));
     });
     std::printf("read last key:   ReadPictureText %.2f ms, grep -m1 %.2f ms, ratio %.2f\n",
                 readOurs, readGrep, readOurs / readGrep);

@@ -49,7 +49,9 @@ struct AppContext {
     CopyMove *copyMove = nullptr;           // the copy and move batches
     FileClipboard *clipboard = nullptr;     // the program's own cut, copy and paste
     FileEvents *fileEvents = nullptr;       // told of every file a command copied or moved
-    DescriptionField *descriptions = nullptr; // Text2, the properties panel, following files
+
+    // The description field Text2, the properties panel, descriptions following files.
+    DescriptionField *descriptions = nullptr;
 
     // The help window, once there is one; empty: help does nothing.
     std::function<void()> ShowHelp;

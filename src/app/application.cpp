@@ -20,8 +20,8 @@
 #include "shell/layout_controller.h"
 #include "shell/toggles_controller.h"
 #include "windows/form1.h"
-#include "windows/picture_widgets.h"
 #include "windows/help_window.h"
+#include "windows/picture_widgets.h"
 #include "windows/qt_input_boxes.h"
 #include "windows/splash.h"
 

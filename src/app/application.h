@@ -6,6 +6,7 @@
 #include "app/app_context.h"
 #include "app/app_state.h"
 #include "playback/media_player.h"
+#include "windows/splash.h"
 
 #include <QObject>
 #include <QPointer>
@@ -18,7 +19,6 @@ namespace glimmerby {
 class SingleInstance;
 class InputBoxes;
 class TogglesController;
-class Splash;
 class Help;
 
 struct StartOptions {
@@ -85,8 +85,8 @@ class Application : public QObject {
     std::unique_ptr<Help> m_help;
     QPointer<Splash> m_splash;
     QPointer<Splash> m_about;
-    QString m_commandLine;     // for the main window loaded by the splash window
-    bool m_loading = false;    // the main window's load sequence is running
+    QString m_commandLine;      // for the main window loaded by the splash window
+    bool m_loading = false;     // the main window's load sequence is running
     bool m_handOverDue = false; // the splash was closed during the load
 };
 

@@ -29,8 +29,8 @@ class PropertiesPanel : public QObject {
 
     AppContext &m_ctx;
     DescriptionField &m_description;
-    QString m_target;     // the file whose record is being edited
-    bool m_cut = false;   // a field could not hold its value: nothing is stored
+    QString m_target;   // the file whose record is being edited
+    bool m_cut = false; // a field could not hold its value: nothing is stored
 };
 
 } // namespace glimmerby

@@ -126,9 +126,18 @@ void DescriptionField::releaseTypingHold() {
 }
 
 bool DescriptionField::eventFilter(QObject *watched, QEvent *event) {
-    if (event->type() == QEvent::FocusIn)
+    if (event->type() == QEvent::FocusIn) {
         takeTypingHold();
-    else if (event->type() == QEvent::FocusOut)
+        // The placeholder is selected, so that typing replaces it instead of adding to it
+        // (again once a click has placed the cursor).
+        if (watched == m_ctx.form.Text2 && m_placeholder) {
+            m_ctx.form.Text2->selectAll();
+            QTimer::singleShot(0, m_ctx.form.Text2, [this] {
+                if (m_placeholder)
+                    m_ctx.form.Text2->selectAll();
+            });
+        }
+    } else if (event->type() == QEvent::FocusOut)
         releaseTypingHold();
     return QObject::eventFilter(watched, event);
 }

@@ -108,9 +108,7 @@ bool isStorableKey(const QString &key) {
         if (c == u'\r' || c == u'\n' || c == QChar(0))
             return false;
     }
-    const auto blank = [](QChar c) {
-        return c == u' ' || c == u'\t' || c == u'\v' || c == u'\f';
-    };
+    const auto blank = [](QChar c) { return c == u' ' || c == u'\t' || c == u'\v' || c == u'\f'; };
     return !blank(key.front()) && !blank(key.back());
 }
 
@@ -153,8 +151,7 @@ std::optional<QByteArray> storedDescription(const QString &dir, const QString &k
     return value;
 }
 
-bool writeStoredDescriptions(const QString &dir,
-                             const QList<QPair<QString, QByteArray>> &entries) {
+bool writeStoredDescriptions(const QString &dir, const QList<QPair<QString, QByteArray>> &entries) {
     const QString path = pictureTextPath(dir);
     IniDocument doc;
     switch (kindAt(path)) {

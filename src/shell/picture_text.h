@@ -60,7 +60,6 @@ std::optional<QByteArray> storedDescription(const QString &dir, const QString &k
 // Writes several stored values into dir's description file with one replacement of the
 // file. Entries with keys that cannot be stored are left out; false when nothing could
 // be written.
-bool writeStoredDescriptions(const QString &dir,
-                             const QList<QPair<QString, QByteArray>> &entries);
+bool writeStoredDescriptions(const QString &dir, const QList<QPair<QString, QByteArray>> &entries);
 
 } // namespace glimmerby

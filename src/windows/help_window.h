@@ -6,8 +6,7 @@
 #include <QPointer>
 #include <QString>
 
-class QTextBrowser;
-class QWidget;
+#include <QTextBrowser>
 
 namespace glimmerby {
 

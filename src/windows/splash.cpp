@@ -21,8 +21,9 @@ QString splashTitleLine(const QString &executablePath) {
 QString splashNotes() {
     // Built in memory: a scratch file in the program directory could overwrite a user's.
     const QString crlf = QStringLiteral("\r\n");
-    return QStringLiteral("    Any problems encounted before, during or after using this program "
-                          "are not my bag of goodies. Ya use da program ya takes your chances!!! ") +
+    return QStringLiteral(
+               "    Any problems encounted before, during or after using this program "
+               "are not my bag of goodies. Ya use da program ya takes your chances!!! ") +
            crlf + crlf +
            QStringLiteral("If you like this program but don't like to look at my ulgy mug... "
                           "Check out the Readme Text in the help file") +

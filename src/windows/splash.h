@@ -33,8 +33,8 @@ class Splash : public QWidget {
     QPlainTextEdit *Text1;
     std::array<QLabel *, 6> L;
     QProgressBar *SPB;
-    QTimer *Timer1; // hand-over to the main window
-    QTimer *Timer2; // progress ticks
+    QTimer *Timer1;        // hand-over to the main window
+    QTimer *Timer2;        // progress ticks
     QPushButton *Command1; // "Close"
     QPushButton *Command2; // "Help"
 

@@ -4,10 +4,10 @@
 
 #include "app/app_state.h"
 #include "app/application.h"
+#include "app/ini_file.h"
 #include "support/recording_boxes.h"
 #include "windows/form1.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,15 +35,12 @@ struct AppSandbox {
         options.players.audioOutput = "null";
         if (!withVideo)
             options.players.videoOutput = "null";
-        if (!splash && !QFile::exists(ini())) {
-            QFile seed(ini());
-            if (seed.open(QIODevice::WriteOnly))
-                seed.write("[UserProfile]\nShowSplash=False\n");
-        }
+        if (!splash && !IniDocument::load(ini()).value("UserProfile", "ShowSplash"))
+            WriteProfileString(ini(), "UserProfile", "ShowSplash", "False");
         app = std::make_unique<Application>(boxes, options);
         if (!app->Main(commandLine))
             return false;
-        if (splash && waitForMain)
+        if (!app->form() && waitForMain)
             return QTest::qWaitFor([this] { return app->form() && app->form()->isVisible(); },
                                    10000);
         return true;

@@ -73,10 +73,9 @@ class TestDescriptions : public QObject {
         QTest::addColumn<QStringList>("visited"); // CurrentFile after each Enter
         QTest::newRow("next") << QStringList{"a.bmp", "b.bmp", "c.bmp"} << "a.bmp"
                               << QStringList{"b.bmp", "c.bmp"};
-        QTest::newRow("thumbnail skipped") << QStringList{"a.bmp", "a_s.jpg", "b.bmp"} << "a.bmp"
-                                           << QStringList{"b.bmp"};
-        QTest::newRow("wraps") << QStringList{"a.bmp", "b.bmp"} << "b.bmp"
-                               << QStringList{"a.bmp"};
+        QTest::newRow("thumbnail skipped")
+            << QStringList{"a.bmp", "a_s.jpg", "b.bmp"} << "a.bmp" << QStringList{"b.bmp"};
+        QTest::newRow("wraps") << QStringList{"a.bmp", "b.bmp"} << "b.bmp" << QStringList{"a.bmp"};
     }
     void enterStoresStepsAndSelects() {
         QFETCH(QStringList, files);
@@ -127,8 +126,8 @@ class TestDescriptions : public QObject {
     void typingFieldHoldsTheKeyCommands() {
         Running r({"a.bmp", "b.bmp"});
         r.click("a.bmp");
-        for (QWidget *field : {static_cast<QWidget *>(r.form().Text2),
-                               static_cast<QWidget *>(r.form().MT[2])}) {
+        for (QWidget *field :
+             {static_cast<QWidget *>(r.form().Text2), static_cast<QWidget *>(r.form().MT[2])}) {
             r.form().SSFrame2->show();
             field->setFocus();
             QCOMPARE(r.state().BatchBusy, std::int16_t(-1));

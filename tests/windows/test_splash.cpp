@@ -140,8 +140,8 @@ class TestSplash : public QObject {
         QCOMPARE(topLevelsTitled("Glimmerby Help"), 0);
 
         AppSandbox h;
-        QVERIFY(QFile::copy(GLIMMERBY_BINARY_DIR "/GLIMMERBY.HLP",
-                            h.appDir.filePath("GLIMMERBY.HLP")));
+        QVERIFY(
+            QFile::copy(GLIMMERBY_BINARY_DIR "/GLIMMERBY.HLP", h.appDir.filePath("GLIMMERBY.HLP")));
         QVERIFY(h.start());
         h.form().helpEntry->trigger();
         h.ctx().ShowHelp();
