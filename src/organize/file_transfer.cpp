@@ -1,7 +1,7 @@
 #include "organize/file_transfer.h"
 
 #include <QFile>
-#include <QSet>
+#include <QHash>
 #include <cerrno>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -93,7 +93,7 @@ int copyContent(int in, int out) {
             }
             return errno;
         }
-        static constexpr std::size_t Chunk = 1 << 20;
+        static constexpr std::size_t Chunk = 128 * 1024; // stays in the cache
         static thread_local std::vector<unsigned char> buffer(Chunk);
         const ssize_t n = ::read(in, buffer.data(), Chunk);
         if (n < 0) {
@@ -294,6 +294,8 @@ TransferResult MoveFileTo(const QString &source, const QString &destination, Cla
     const int in = ::open(from.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (in < 0)
         return failed(errno);
+    if (group)
+        group->prepare(destination);
     CopyPlan plan;
     plan.mode = st.st_mode & 07777;
     plan.keepOwner = true;
@@ -361,6 +363,14 @@ DurableMoves::~DurableMoves() {
     flush();
 }
 
+void DurableMoves::prepare(const QString &destination) {
+    // Opened before the copy is written, so that the sync reports any failed write-back.
+    const QString dir = directoryOf(destination);
+    if (!m_directories.contains(dir))
+        m_directories.insert(dir,
+                             ::open(encoded(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
+
 void DurableMoves::add(const QString &source, const QString &destination, long long bytes) {
     m_moves.push_back({source, destination});
     m_bytes += bytes;
@@ -373,21 +383,20 @@ bool DurableMoves::wantsFlush() const {
 std::vector<DurableMoves::Finished> DurableMoves::flush() {
     std::vector<Finished> out;
     out.reserve(m_moves.size());
-    QSet<QString> directories;
+    // One sync of each destination's file system writes the copies and their directory
+    // entries at once (syncing file by file costs a journal commit each); it reports any
+    // write-back error since the copies were made.
+    QHash<QString, int> syncError; // per destination directory
     for (const Move &m : m_moves) {
+        const QString dir = directoryOf(m.destination);
+        if (!syncError.contains(dir)) {
+            const int fd = m_directories.value(dir, -1);
+            syncError.insert(dir, fd < 0 ? EIO : ::syncfs(fd) == 0 ? 0 : errno);
+        }
         Finished f{m.source, m.destination};
-        const int fd =
-            ::open(encoded(m.destination).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-        if (fd < 0 || ::fsync(fd) != 0)
-            f.error = errno;
-        if (fd >= 0)
-            ::close(fd);
-        if (f.error == 0)
-            directories.insert(directoryOf(m.destination));
+        f.error = syncError.value(dir);
         out.push_back(f);
     }
-    for (const QString &dir : directories)
-        SyncDirectory(dir);
     for (Finished &f : out) {
         // A copy that could not be made durable keeps its source.
         if (f.error != 0 || ::unlink(encoded(f.source).constData()) != 0) {
@@ -396,6 +405,10 @@ std::vector<DurableMoves::Finished> DurableMoves::flush() {
             f.sourceKept = true;
         }
     }
+    for (const int fd : std::as_const(m_directories))
+        if (fd >= 0)
+            ::close(fd);
+    m_directories.clear();
     m_moves.clear();
     m_bytes = 0;
     return out;

@@ -5,6 +5,7 @@
 // never copied or moved onto itself; a source is removed only by its own move, once the
 // destination holds the whole content.
 
+#include <QHash>
 #include <QString>
 
 #include <vector>
@@ -61,6 +62,8 @@ class DurableMoves {
         bool sourceKept = false; // true: the source is still there
     };
     ~DurableMoves();
+    // Called before a copy towards destination is written.
+    void prepare(const QString &destination);
     void add(const QString &source, const QString &destination, long long bytes);
     bool isEmpty() const { return m_moves.empty(); }
     // True once enough waits that syncing it now keeps the disk busy without stalls.
@@ -72,6 +75,7 @@ class DurableMoves {
         QString source, destination;
     };
     std::vector<Move> m_moves;
+    QHash<QString, int> m_directories; // destination directories, open for their sync
     long long m_bytes = 0;
 };
 
