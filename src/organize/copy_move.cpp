@@ -237,6 +237,8 @@ CopyMove::Step CopyMove::modify(const QString &stepWord, const QString &source, 
         passOver(ENOSYS);
         return Step::Next;
     }
+    // The pipeline's clash check is this batch's own.
+    m_ctx.modifier->setClashCheck([this] { return m_ctx.clash->MakeUniqueDestName(); });
     m_ctx.modifier->ModifyPicture(stepWord);
     if (s.ExistsChoice == Cancelled)
         return Step::Cancel;
