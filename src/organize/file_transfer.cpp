@@ -1,5 +1,7 @@
 #include "organize/file_transfer.h"
 
+#include "organize/file_ops.h"
+
 #include <QFile>
 #include <QHash>
 #include <cerrno>
@@ -26,46 +28,14 @@ QString fileNameOf(const QString &path) {
     return path.mid(path.lastIndexOf(u'/') + 1);
 }
 
-// The mode a new file gets: 0666 less the umask.
-mode_t NewFileMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-int WriteAll(int fd, const unsigned char *data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (written == 0)
-            return EIO;
-        data += written;
-        size -= std::size_t(written);
-    }
-    return 0;
-}
-
-// Creates a hidden temporary file in the directory of path; returns 0 or an errno.
+// Creates a hidden temporary file beside path; returns 0 or an errno.
 int MakeTemporaryBeside(const QString &path, int &fd, QByteArray &temporary) {
-    const QString dir = directoryOf(path);
-    const QString name = fileNameOf(path);
-    temporary = encoded(dir + QStringLiteral("/.") + name) + ".XXXXXX";
-    if (QFile::encodeName(name).size() > 200) // keep the temporary name within NAME_MAX
-        temporary = encoded(dir) + "/.glimmerby.XXXXXX";
-    fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    return fd < 0 ? errno : 0;
-}
-
-void SyncDirectory(const QString &dir) {
-    const int fd = ::open(encoded(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    QString created;
+    fd = CreateTemporaryFile(directoryOf(path), fileNameOf(path), created);
+    if (fd < 0)
+        return errno;
+    temporary = encoded(created);
+    return 0;
 }
 
 // Copies everything from in to out (both at offset 0): a clone where the file system
@@ -235,7 +205,7 @@ TransferResult CopyFileTo(const QString &source, const QString &destination, Cla
     const bool replacing = exists && clash == Clash::Replace;
     CopyPlan plan;
     plan.mode = replacing && S_ISREG(existing.st_mode) ? (existing.st_mode & 07777)
-                                                       : (st.st_mode & 07777 & NewFileMode());
+                                                       : (st.st_mode & 07777 & ~CurrentUmask());
     plan.keepOwner = false;
     // A new copy needs no sync: its source stays. A replaced file must be whole on disk
     // before the old one goes.
