@@ -9,6 +9,7 @@ packages=(
     libmpv-dev libturbojpeg0-dev libfluidsynth-dev timgm6mb-soundfont
     xvfb xauth libgl1-mesa-dri
     ffmpeg imagemagick libjpeg-turbo-progs libvips-tools
+    xdotool
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -9,9 +9,11 @@
 #include "browser/media_kinds.h"
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"
+#include "organize/file_clipboard.h"
 #include "organize/file_commands.h"
 #include "organize/file_events.h"
 #include "organize/options_dialog.h"
+#include "organize/path_commands.h"
 #include "picture/ijl.h"
 #include "picture/picture_view.h"
 #include "picture/status_line.h"
@@ -20,6 +22,7 @@
 #include "shell/toggles_controller.h"
 #include "windows/form1.h"
 #include "windows/picture_widgets.h"
+#include "windows/qt_file_dialogs.h"
 #include "windows/qt_input_boxes.h"
 
 #include <QCoreApplication>
@@ -90,10 +93,26 @@ void Application::createWindow() {
     auto inputs = std::make_unique<QtInputBoxes>();
     inputs->parent = m_form.get();
     ctx.dialog = new OptionsDialog(ctx, *inputs);
+    ctx.inputs = inputs.get();
     m_inputs = std::move(inputs);
+    auto fileDialogs = std::make_unique<QtFileDialogs>();
+    fileDialogs->parent = m_form.get();
+    ctx.fileDialogs = fileDialogs.get();
+    m_fileDialogs = std::move(fileDialogs);
+    ctx.paths = new PathCommands(ctx);
+    ctx.clipboard = new FileClipboard(ctx);
 
     connect(m_form->mnuDelete, &QAction::triggered, ctx.files, &FileCommands::DeleteSelectedFiles);
     connect(m_form->mnuOpenPSP, &QAction::triggered, ctx.files, &FileCommands::OpenInEditor);
+    connect(m_form->mnuSetDest, &QAction::triggered, ctx.paths, &PathCommands::SetDestPath);
+    connect(m_form->mnuSetPathMkDir, &QAction::triggered, ctx.paths, &PathCommands::SetDestPath);
+    connect(m_form->mnuMakeDirHere, &QAction::triggered, ctx.paths, &PathCommands::MakeDir_Click);
+    connect(m_form->mnuSetPSP, &QAction::triggered, ctx.paths, &PathCommands::setpsppath);
+    // H and the toolbar's Help entry open the same help.
+    connect(m_toggles, &TogglesController::helpRequested, this, [this] {
+        if (m_ctx->ShowHelp)
+            m_ctx->ShowHelp();
+    });
 
     connect(m_toggles, &TogglesController::exitRequested, m_form.get(), &QWidget::close);
     connect(m_form.get(), &Form1::closeRequested, this, &Application::shutdown);
