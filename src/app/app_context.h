@@ -29,6 +29,7 @@ class FileEvents;
 class InputBoxes;
 class FileDialogs;
 class PathCommands;
+class DescriptionField;
 
 struct AppContext {
     AppState &state;
@@ -55,6 +56,9 @@ struct AppContext {
     InputBoxes *inputs = nullptr;       // the input boxes the commands ask with
     FileDialogs *fileDialogs = nullptr; // the file dialogs the commands ask with
     PathCommands *paths = nullptr;      // destination, directories, the editor's path
+
+    // The description field Text2, the properties panel, descriptions following files.
+    DescriptionField *descriptions = nullptr;
 
     // The help window, once there is one; empty: help does nothing.
     std::function<void()> ShowHelp;

@@ -171,7 +171,8 @@ class TestKeyCommands : public QObject {
     void helpAndRefresh() {
         Running r;
         int helps = 0;
-        press(r, Route::List, Qt::Key_H); // no help window yet: nothing
+        r.ctx().ShowHelp = nullptr;
+        press(r, Route::List, Qt::Key_H); // no help window: nothing
         r.ctx().ShowHelp = [&] { ++helps; };
         press(r, Route::List, Qt::Key_H);
         r.form().helpEntry->trigger();
