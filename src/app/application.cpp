@@ -9,9 +9,11 @@
 #include "browser/media_kinds.h"
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"
+#include "organize/copy_move.h"
 #include "organize/file_clipboard.h"
 #include "organize/file_commands.h"
 #include "organize/file_events.h"
+#include "organize/name_clash.h"
 #include "organize/options_dialog.h"
 #include "organize/path_commands.h"
 #include "picture/ijl.h"
@@ -27,6 +29,11 @@
 #include "windows/qt_file_dialogs.h"
 #include "windows/qt_input_boxes.h"
 #include "windows/splash.h"
+
+#if __has_include("picture/picture_modifier.h")
+#include "picture/picture_modifier.h"
+#define GLIMMERBY_HAS_MODIFIER 1
+#endif
 
 #include <QCoreApplication>
 #include <QScreen>
@@ -223,6 +230,13 @@ void Application::createWindow() {
     m_fileDialogs = std::move(fileDialogs);
     ctx.paths = new PathCommands(ctx);
     ctx.clipboard = new FileClipboard(ctx);
+
+    ctx.clash = new NameClash(ctx);
+    ctx.copyMove = new CopyMove(ctx);
+#ifdef GLIMMERBY_HAS_MODIFIER
+    if (ctx.modifier) // the pipeline's clash check is the batch's own
+        ctx.modifier->setClashCheck([&ctx] { return ctx.clash->MakeUniqueDestName(); });
+#endif
 
     connect(m_form->mnuDelete, &QAction::triggered, ctx.files, &FileCommands::DeleteSelectedFiles);
     connect(m_form->mnuOpenPSP, &QAction::triggered, ctx.files, &FileCommands::OpenInEditor);
