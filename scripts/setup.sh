@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev libqt6opengl6-dev
     libmpv-dev libturbojpeg0-dev libfluidsynth-dev timgm6mb-soundfont
     xvfb xauth libgl1-mesa-dri
+    libgif-dev
     ffmpeg imagemagick libjpeg-turbo-progs libvips-tools
 )
 missing=()

@@ -13,6 +13,7 @@
 #include "organize/file_events.h"
 #include "organize/options_dialog.h"
 #include "picture/ijl.h"
+#include "picture/picture_modifier.h"
 #include "picture/picture_view.h"
 #include "picture/status_line.h"
 #include "shell/key_commands.h"
@@ -85,6 +86,7 @@ void Application::createWindow() {
     ctx.layout = new LayoutController(ctx);
     m_toggles = new TogglesController(ctx);
     ctx.toggles = m_toggles;
+    ctx.modifier = new PictureModifier(ctx);
     ctx.fileEvents = new FileEvents(this);
     ctx.files = new FileCommands(ctx);
     auto inputs = std::make_unique<QtInputBoxes>();

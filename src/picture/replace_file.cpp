@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,9 +34,23 @@ int WriteAll(int fd, const unsigned char *data, std::size_t size) {
     return 0;
 }
 
+// Renames without ever replacing the target; where the file system refuses the flag, a
+// hard link (which fails on an existing name) and the removal of the temporary.
+int RenameNoReplace(const char *from, const char *to) {
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return errno;
+    if (::link(from, to) != 0)
+        return errno;
+    ::unlink(from);
+    return 0;
+}
+
 } // namespace
 
-int ReplaceFileContents(const QString &path, const unsigned char *data, std::size_t size) {
+int ReplaceFileContents(const QString &path, const unsigned char *data, std::size_t size,
+                        ReplaceMode replaceMode) {
     const QFileInfo info(path);
     const QByteArray target = QFile::encodeName(info.absoluteFilePath());
     QByteArray pattern =
@@ -56,7 +71,9 @@ int ReplaceFileContents(const QString &path, const unsigned char *data, std::siz
         error = errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
-    if (error == 0 && ::rename(pattern.constData(), target.constData()) != 0)
+    if (error == 0 && replaceMode == ReplaceMode::NoReplace)
+        error = RenameNoReplace(pattern.constData(), target.constData());
+    else if (error == 0 && ::rename(pattern.constData(), target.constData()) != 0)
         error = errno;
     if (error != 0) {
         ::unlink(pattern.constData());
