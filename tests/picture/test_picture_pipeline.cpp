@@ -24,13 +24,11 @@ Q_DECLARE_METATYPE(PictureOperation)
 namespace {
 
 // Every byte of the picture distinct enough to tell each pixel and channel apart.
-cDIBSection Distinct(int w, int h, int channels) {
-    cDIBSection dib;
+void Distinct(cDIBSection &dib, int w, int h, int channels) {
     dib.Create(w, h, channels);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w * channels; ++x)
             dib.TopRow(y)[x] = static_cast<unsigned char>((y * 131 + x * 7 + 1) & 0xff);
-    return dib;
 }
 
 QByteArray Pixel(const cDIBSection &dib, int x, int y) {
@@ -95,7 +93,8 @@ class TestPicturePipeline : public QObject {
         QFETCH(int, w);
         QFETCH(int, h);
         QFETCH(int, channels);
-        const cDIBSection src = Distinct(w, h, channels);
+        cDIBSection src;
+        Distinct(src, w, h, channels);
         cDIBSection left, right, half, back;
         QVERIFY(bmp_rotate(src, left, RotateLeftAngle));
         QVERIFY(bmp_rotate(src, right, RotateRightAngle));
@@ -120,7 +119,8 @@ class TestPicturePipeline : public QObject {
 
     void turnLimits() {
         // A side far beyond 16-bit coordinates.
-        const cDIBSection wide = Distinct(40000, 2, 3);
+        cDIBSection wide;
+        Distinct(wide, 40000, 2, 3);
         cDIBSection tall, back;
         int steps = 0;
         QVERIFY(bmp_rotate(wide, tall, RotateLeftAngle, [&] { ++steps; }));
