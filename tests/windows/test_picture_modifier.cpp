@@ -5,9 +5,9 @@
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
 #include "picture/ijl.h"
+#include "picture/picture_files.h"
 #include "picture/picture_modifier.h"
 #include "picture/silent_loader.h"
-#include "picture_files.h"
 #include "support/app_sandbox.h"
 #include "support/test_files.h"
 #include "windows/form1.h"
@@ -131,7 +131,7 @@ class TestPictureModifier : public QObject {
                                                  "-draw", "rectangle 0,0 7,5", m.source(name)}),
                      0);
         } else {
-            const int bits = name.mid(3, 2).toInt();
+            const int bits = name.mid(3).section(QChar('.'), 0, 0).toInt();
             if (bits == 8) // at most 256 colours
                 corners = corners.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither)
                               .convertToFormat(QImage::Format_RGB32);
@@ -226,8 +226,8 @@ class TestPictureModifier : public QObject {
         m.run("ModifyMove");
         const bool replaced = answer <= 1, renamed = answer == 2 || answer == 3;
         QCOMPARE(readAll(m.target("pic.JPG")) == "old", !replaced);
-        QCOMPARE(Picture(m.target("pic1.JPG")).size(), renamed ? QSize(48, 64) : QSize());
-        QCOMPARE(Picture(m.target("pic.JPG")).size(), replaced ? QSize(48, 64) : QSize());
+        QCOMPARE(Picture(m.target("pic1.JPG")).size(), renamed ? QSize(48, 64) : QSize(0, 0));
+        QCOMPARE(Picture(m.target("pic.JPG")).size(), replaced ? QSize(48, 64) : QSize(0, 0));
         QCOMPARE(QFile::exists(m.source("pic.bmp")), !replaced && !renamed);
         if (!replaced && !renamed)
             QCOMPARE(readAll(m.source("pic.bmp")), source);
