@@ -196,6 +196,29 @@ class TestPictureModifier : public QObject {
         QVERIFY(m.boxes.shown.isEmpty());
     }
 
+    void sizeFieldRefusals_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("boxes");
+        QTest::newRow("negative") << "-10" << 0;
+        QTest::newRow("huge") << "99999" << 1;
+    }
+    void sizeFieldRefusals() {
+        QFETCH(QString, text);
+        QFETCH(int, boxes);
+        Modifying m;
+        writeAll(m.source("pic.bmp"), MakeBmp(Corners(64, 48), 24));
+        const QByteArray before = readAll(m.source("pic.bmp"));
+        m.form().T[0]->setText(text);
+        m.prepare("pic.bmp");
+        m.option(0);
+        m.run("ModifyMove");
+        QCOMPARE(m.boxes.shown.size(), boxes);
+        if (boxes)
+            QVERIFY(m.boxes.shown[0].text.contains("Failed to save to JPG"));
+        QVERIFY(Entries(m.to.path()).isEmpty());
+        QCOMPARE(readAll(m.source("pic.bmp")), before);
+    }
+
     void clashAnswers_data() {
         QTest::addColumn<int>("answer");
         for (int answer = 0; answer <= 6; ++answer)
