@@ -39,11 +39,11 @@ double RestrictSizeFromText(const QString &text) {
 
 QSize ResizeTarget(QSize natural, double longSide) {
     if (natural.width() <= 0 || natural.height() <= 0)
-        return {};
+        return {0, 0};
     const auto roundUp = [](double v) { return std::floor(v + 0.5); };
     const double l = roundUp(longSide);
     if (!(l >= 1))
-        return {};
+        return {0, 0};
     const double w = natural.width(), h = natural.height();
     double tw = l, th = l;
     if (w > h)

@@ -18,7 +18,7 @@ inline constexpr int MaxSide = 65535;
 double RestrictSizeFromText(const QString &text);
 
 // The size a W x H picture is scaled to for the long side L: W > H gives L by L*H/W,
-// otherwise L*W/H by L; each rounded half up and at least 1. An empty size when L rounds
+// otherwise L*W/H by L; each rounded half up and at least 1. QSize(0, 0) when L rounds
 // below 1 (nothing can be written); QSize(-1, -1) for a size too big to be written (more
 // than cDIBSection::MaxPixels pixels or a side over MaxSide).
 QSize ResizeTarget(QSize natural, double longSide);

@@ -159,7 +159,8 @@ class TestPicturePipeline : public QObject {
                               << QSize(644, 483);
         QTest::newRow("letters") << "ModifyMove" << false << "abc" << QSize(1600, 1200)
                                  << QSize(4, 3);
-        QTest::newRow("negative") << "ModifyMove" << false << "-10" << QSize(1600, 1200) << QSize();
+        QTest::newRow("negative") << "ModifyMove" << false << "-10" << QSize(1600, 1200)
+                                  << QSize(0, 0);
         QTest::newRow("huge") << "ModifyMove" << false << "99999" << QSize(1600, 1200)
                               << QSize(-1, -1);
     }
