@@ -10,6 +10,7 @@ packages=(
     xvfb xauth libgl1-mesa-dri dbus-daemon at-spi2-core
     libgif-dev
     ffmpeg imagemagick libjpeg-turbo-progs libvips-tools
+    desktop-file-utils xdotool
 )
 missing=()
 for p in "${packages[@]}"; do
