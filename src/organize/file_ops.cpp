@@ -19,22 +19,6 @@ constexpr int TemporaryRandomLength = 6;
 // Longest file name whose temporary still fits in NAME_MAX (255 bytes).
 constexpr int LongestNameWithOwnTemporary = 200;
 
-int WriteAll(int fd, const unsigned char *data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (written == 0)
-            return EIO;
-        data += written;
-        size -= std::size_t(written);
-    }
-    return 0;
-}
-
 QString RandomSuffix() {
     static const char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     QString suffix;
@@ -43,6 +27,8 @@ QString RandomSuffix() {
             QLatin1Char(Letters[QRandomGenerator::global()->bounded(int(sizeof Letters) - 1)]);
     return suffix;
 }
+
+} // namespace
 
 // The umask without changing it: a umask(0) / umask(old) pair would let a file created
 // meanwhile by another thread get the wrong mode.
@@ -64,9 +50,25 @@ mode_t CurrentUmask() {
     return mask;
 }
 
+int WriteAll(int fd, const unsigned char *data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (written == 0)
+            return EIO;
+        data += written;
+        size -= std::size_t(written);
+    }
+    return 0;
+}
+
 // Renames without ever replacing the target; where the file system refuses the flag, a
 // hard link (which fails on an existing name) and the removal of the temporary.
-int RenameNoReplace(const char *from, const char *to) {
+static int RenameNoReplace(const char *from, const char *to) {
     if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
         return 0;
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
@@ -76,8 +78,6 @@ int RenameNoReplace(const char *from, const char *to) {
     ::unlink(from);
     return 0;
 }
-
-} // namespace
 
 mode_t NewFileMode() {
     return 0666 & ~CurrentUmask();
