@@ -2,17 +2,35 @@
 
 #include "app/app_context.h"
 #include "app/app_state.h"
+#include "organize/file_transfer.h"
+#include "organize/free_name.h"
 #include "picture/ijl.h"
-#include "picture/path_identity.h"
 #include "picture/picture_pipeline.h"
 #include "picture/picture_scale.h"
 #include "shell/toggles_controller.h"
 #include "windows/form1.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 
 namespace glimmerby {
+
+namespace {
+
+// Taken: anything under the name or an entry equal to it ignoring case; a failed lookup
+// counts as taken too, except a directory that is not there, where the write itself fails
+// and says so.
+bool PathTaken(const QString &path) {
+    const QFileInfo info(path);
+    const NameLookup lookup = LookUpName(info.path(), info.fileName());
+    if (lookup.state == NameState::LookupError)
+        return lookup.error != ENOENT && lookup.error != ENOTDIR;
+    return lookup.state == NameState::Taken;
+}
+
+} // namespace
 
 PictureModifier::PictureModifier(AppContext &ctx) : QObject(&ctx.form), m_ctx(ctx) {}
 
