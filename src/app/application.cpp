@@ -17,6 +17,7 @@
 #include "organize/options_dialog.h"
 #include "organize/path_commands.h"
 #include "picture/ijl.h"
+#include "picture/picture_modifier.h"
 #include "picture/picture_view.h"
 #include "picture/status_line.h"
 #include "shell/description_field.h"
@@ -224,6 +225,7 @@ void Application::createWindow() {
     ctx.layout = new LayoutController(ctx);
     m_toggles = new TogglesController(ctx);
     ctx.toggles = m_toggles;
+    ctx.modifier = new PictureModifier(ctx);
     ctx.fileEvents = new FileEvents(this);
     ctx.files = new FileCommands(ctx);
     ctx.descriptions = new DescriptionField(ctx);

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -62,6 +63,19 @@ int WriteAll(int fd, const unsigned char *data, std::size_t size) {
         data += written;
         size -= std::size_t(written);
     }
+    return 0;
+}
+
+// Renames without ever replacing the target; where the file system refuses the flag, a
+// hard link (which fails on an existing name) and the removal of the temporary.
+static int RenameNoReplace(const char *from, const char *to) {
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return errno;
+    if (::link(from, to) != 0)
+        return errno;
+    ::unlink(from);
     return 0;
 }
 
@@ -131,7 +145,8 @@ QString ResolveLinkChain(const QString &path) {
     return {};
 }
 
-int ReplaceFileContents(const QString &path, const unsigned char *data, std::size_t size) {
+int ReplaceFileContents(const QString &path, const unsigned char *data, std::size_t size,
+                        ReplaceMode mode) {
     const QFileInfo info(path);
     const QString dir = info.absolutePath();
     const QByteArray target = QFile::encodeName(info.absoluteFilePath());
@@ -144,7 +159,8 @@ int ReplaceFileContents(const QString &path, const unsigned char *data, std::siz
 
     int error = WriteAll(fd, data, size);
     struct stat old {};
-    if (error == 0 && ::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode)) {
+    if (error == 0 && mode == ReplaceMode::Replace && ::lstat(target.constData(), &old) == 0 &&
+        S_ISREG(old.st_mode)) {
         // Owner first: a change of owner clears the set-id bits the mode then restores.
         if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
             if (::fchown(fd, old.st_uid, old.st_gid) != 0)
@@ -157,7 +173,9 @@ int ReplaceFileContents(const QString &path, const unsigned char *data, std::siz
         error = errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
-    if (error == 0 && ::rename(temp.constData(), target.constData()) != 0)
+    if (error == 0 && mode == ReplaceMode::NoReplace)
+        error = RenameNoReplace(temp.constData(), target.constData());
+    else if (error == 0 && ::rename(temp.constData(), target.constData()) != 0)
         error = errno;
     if (error != 0) {
         ::unlink(temp.constData());

@@ -43,7 +43,12 @@ QString ResolveLinkChain(const QString &path);
 // untouched. A new file gets NewFileMode(); a replaced file keeps its mode and, where this
 // process may set them, its owner and group. A symbolic link at path is replaced, not
 // followed.
-int ReplaceFileContents(const QString &path, const unsigned char *data, std::size_t size);
+//
+// With ReplaceMode::NoReplace nothing under the name (a file, a link, anything) is ever
+// replaced: the result is then EEXIST and nothing is left behind.
+enum class ReplaceMode { Replace, NoReplace };
+int ReplaceFileContents(const QString &path, const unsigned char *data, std::size_t size,
+                        ReplaceMode mode = ReplaceMode::Replace);
 int ReplaceFileContents(const QString &path, const QByteArray &data);
 
 } // namespace glimmerby

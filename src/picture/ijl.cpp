@@ -9,6 +9,7 @@
 #include "picture/upright.h"
 
 #include <QFile>
+#include <cerrno>
 #include <turbojpeg.h>
 
 namespace glimmerby {
@@ -233,16 +234,62 @@ bool IJL::JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target
     return true;
 }
 
+bool IJL::JpegReadScaled(cDIBSection &dib, const unsigned char *data, std::size_t size,
+                         const std::function<QSize(QSize)> &target) {
+    dib.CleanUp();
+    Handle handle(tjInitDecompress());
+    JpegHeader header;
+    if (!handle || size > std::size_t(MaxJpegFileBytes) ||
+        readHeader(handle.get(), data, static_cast<unsigned long>(size), header) != JpegCode::Ok)
+        return false;
+    const int width = header.width, height = header.height;
+    QSize wanted(width, height);
+    if (target) {
+        wanted = target(QSize(width, height));
+        if (wanted.isEmpty())
+            return false;
+    }
+    // The factors come largest first; take the smallest result that still covers.
+    int count = 0;
+    const tjscalingfactor *factors = tjGetScalingFactors(&count);
+    int scaledW = width, scaledH = height;
+    for (int i = 0; factors && i < count; ++i) {
+        const int w = TJSCALED(width, factors[i]), h = TJSCALED(height, factors[i]);
+        if (w < wanted.width() || h < wanted.height() || factors[i].num > factors[i].denom)
+            continue;
+        if (qint64(w) * h < qint64(scaledW) * scaledH) {
+            scaledW = w;
+            scaledH = h;
+        }
+    }
+    if (!dib.Create(scaledW, scaledH, header.channels))
+        return false;
+    const int status = tjDecompress2(
+        handle.get(), data, static_cast<unsigned long>(size), dib.DIBSectionBitsPtr(), scaledW,
+        dib.BytesPerScanLine(), scaledH, header.pixelFormat, TJFLAG_BOTTOMUP | TJFLAG_LIMITSCANS);
+    if (status != 0) {
+        dib.CleanUp();
+        return false;
+    }
+    if (header.channels == 4)
+        CmykToBgra(dib, JpegHasAdobeMarker(data, size));
+    return true;
+}
+
 bool IJL::JpegWrite(const cDIBSection &dib, const QString &path, int quality) {
+    return JpegWriteFile(dib, path, quality, true) == JpegCode::Ok;
+}
+
+int IJL::JpegWriteFile(const cDIBSection &dib, const QString &path, int quality, bool replace) {
     Handle handle(tjInitCompress());
     if (!handle) {
         ReportJpegError(QStringLiteral("Failed to initialise the IJL library"),
                         JpegCode::InitFailed);
-        return false;
+        return JpegCode::InitFailed;
     }
     const auto failed = [&](int code) {
         ReportJpegError(QStringLiteral("Failed to save to JPG"), code);
-        return false;
+        return code;
     };
     if (dib.IsEmpty())
         return failed(JpegCode::EmptyBitmap);
@@ -258,9 +305,13 @@ bool IJL::JpegWrite(const cDIBSection &dib, const QString &path, int quality) {
     const std::unique_ptr<unsigned char, BufferFree> owned(jpeg);
     if (status != 0 || !jpeg)
         return failed(JpegCode::EncodeFailed);
-    if (ReplaceFileContents(path, jpeg, jpegSize) != 0)
+    const int error = ReplaceFileContents(path, jpeg, jpegSize,
+                                          replace ? ReplaceMode::Replace : ReplaceMode::NoReplace);
+    if (error == EEXIST && !replace)
+        return JpegCode::NameTaken;
+    if (error != 0)
         return failed(JpegCode::WriteFailed);
-    return true;
+    return JpegCode::Ok;
 }
 
 } // namespace glimmerby

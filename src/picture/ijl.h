@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace glimmerby {
@@ -28,6 +29,7 @@ inline constexpr int DecodeFailed = -22;   // the decoder gave up on the pixel d
 inline constexpr int EncodeFailed = -30;   // the encoder refused the bitmap or quality
 inline constexpr int WriteFailed = -31;    // the file could not be written whole
 inline constexpr int EmptyBitmap = -32;    // nothing to save
+inline constexpr int NameTaken = -33;      // the name was taken and may not be replaced
 } // namespace JpegCode
 
 class IJL {
@@ -64,10 +66,23 @@ class IJL {
     static bool JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target,
                                    QSize &natural);
 
+    // A silent decode of JPEG data in memory for the picture pipeline. `target` is given the
+    // picture's natural size and answers the size the caller needs; the picture is decoded
+    // at the smallest of the decoder's scales that still covers it (an empty answer ends
+    // the decode). True only when the whole picture decoded: grey and colour pictures in
+    // 3 channels, CMYK ones turned into colour in 4 (alpha 255). Nothing is shown.
+    // Safe to call from any thread.
+    static bool JpegReadScaled(cDIBSection &dib, const unsigned char *data, std::size_t size,
+                               const std::function<QSize(QSize)> &target);
+
     // Encodes the bitmap at the quality in percent (passed to the encoder unchanged) into
     // a three-component JPEG with 4:2:0 chroma subsampling. The file at the path is
     // replaced only once the whole picture is on disk.
     bool JpegWrite(const cDIBSection &dib, const QString &path, int quality);
+    // The same, where `replace` false never replaces an entry under the name: that case
+    // answers JpegCode::NameTaken without a box. Otherwise JpegCode::Ok, or the code of
+    // the failure that the box named.
+    int JpegWriteFile(const cDIBSection &dib, const QString &path, int quality, bool replace);
 
     // The bytes that bring a row of `width` pixels of `channels` bytes to a multiple of 4.
     static std::int32_t DibPadBytes(std::int32_t width, std::int32_t channels);

@@ -195,6 +195,7 @@ void Form1::buildOptionsFrame() {
     }
     for (QRadioButton *option : O)
         option->setAutoExclusive(true);
+    O[0]->setChecked(true); // "Restrict size To:" is the operation chosen at start
 }
 
 void Form1::buildPropertiesFrame() {

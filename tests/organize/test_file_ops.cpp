@@ -124,6 +124,31 @@ class TestFileOps : public QObject {
         QCOMPARE(entries(dir.path()).size(), 5);
     }
 
+    void noReplaceLeavesWhatIsThere_data() {
+        QTest::addColumn<QString>("existing"); // what is under the name beforehand
+        QTest::newRow("nothing") << "";
+        QTest::newRow("file") << "file";
+        QTest::newRow("dangling link") << "link";
+        QTest::newRow("directory") << "dir";
+    }
+    void noReplaceLeavesWhatIsThere() {
+        QFETCH(QString, existing);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("pic.JPG");
+        if (existing == "file")
+            writeAll(path, "old");
+        else if (existing == "link")
+            QVERIFY(QFile::link("nowhere", path));
+        else if (existing == "dir")
+            QVERIFY(QDir().mkdir(path));
+        const int error = ReplaceFileContents(path, reinterpret_cast<const unsigned char *>("new"),
+                                              3, ReplaceMode::NoReplace);
+        QCOMPARE(error, existing.isEmpty() ? 0 : EEXIST);
+        if (existing.isEmpty() || existing == "file")
+            QCOMPARE(readAll(path), existing.isEmpty() ? QByteArray("new") : QByteArray("old"));
+        QCOMPARE(entries(dir.path()), QStringList{"pic.JPG"});
+    }
+
     void ownTemporaryNames() {
         QTemporaryDir dir;
         QString temp;
