@@ -11,10 +11,8 @@
 #include "shell/toggles_controller.h"
 #include "windows/form1.h"
 
-#if __has_include("picture/picture_modifier.h")
 #include "picture/picture_modifier.h"
 #define GLIMMERBY_HAS_MODIFIER 1
-#endif
 
 #include <QFileInfo>
 #include <QSet>
