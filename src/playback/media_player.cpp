@@ -11,6 +11,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace glimmerby {
 
 namespace {
@@ -108,6 +110,7 @@ MidiEngine *MediaPlayer::midiEngine() {
     if (!m_midi) {
         m_midi = std::make_unique<MidiEngine>(m_options.audioOutput);
         m_midi->setMute(m_muted);
+        m_midi->setVolume(m_volume);
         connectEngine(m_midi.get());
     }
     return m_midi.get();
@@ -172,6 +175,13 @@ void MediaPlayer::setMute(bool mute) {
         m_midi->setMute(mute);
     if (m_controls)
         m_controls->showMuted(mute);
+}
+
+void MediaPlayer::setVolume(int percent) {
+    m_volume = std::clamp(percent, 0, 100);
+    m_mpv->setVolume(m_volume);
+    if (m_midi)
+        m_midi->setVolume(m_volume);
 }
 
 bool MediaPlayer::isPlaying() const {

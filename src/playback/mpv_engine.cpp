@@ -274,6 +274,17 @@ void MpvEngine::setMute(bool mute) {
         d->setFlag("mute", mute);
 }
 
+void MpvEngine::setVolume(int percent) {
+    if (!d->handle)
+        return;
+    double volume = percent;
+    mpv_set_property(d->handle, "volume", MPV_FORMAT_DOUBLE, &volume);
+}
+
+int MpvEngine::decoderVolume() const {
+    return d->handle ? qRound(d->number("volume")) : 0;
+}
+
 bool MpvEngine::decoderMuted() const {
     return d->handle && d->flag("mute");
 }
