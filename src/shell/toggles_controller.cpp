@@ -12,6 +12,7 @@
 #include "windows/picture_widgets.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <QToolTip>
 
 #include <algorithm>
@@ -197,13 +198,15 @@ void TogglesController::settooltipsoff() {
 }
 
 static void stepBar(QProgressBar *bar) {
-    // A bar repaints itself inside setValue; here the value changes and the painting
-    // waits for the next round of events.
-    bar->setUpdatesEnabled(false);
+    // A bar repaints itself inside setValue. Here the value changes at once and the
+    // painting waits for the next round of events, where the bar takes updates again.
+    if (bar->updatesEnabled()) {
+        bar->setUpdatesEnabled(false);
+        QTimer::singleShot(0, bar, [bar] { bar->setUpdatesEnabled(true); });
+    }
     if (bar->value() + 1 > bar->maximum())
         bar->setValue(0);
     bar->setValue(bar->value() + 1);
-    bar->setUpdatesEnabled(true);
 }
 
 void TogglesController::letEventsIn() {
