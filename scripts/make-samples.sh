@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Makes the sample collection that the run command and the tests use: pictures of every
-# listed kind (some larger than the preview, a portrait, a small one, a damaged JPEG),
-# short movies and sounds. Everything is generated here; nothing is downloaded.
+# listed kind (some larger than the preview, a portrait, a small one, a damaged JPEG, a
+# phone photo tagged to be turned upright), short movies and sounds. Everything is
+# generated here; nothing is downloaded.
 # Usage: make-samples.sh DEST_DIR
 set -euo pipefail
 dest=${1:?usage: make-samples.sh DEST_DIR}
-stamp="$dest/.complete-v5"
+stamp="$dest/.complete-v6"
 [ -f "$stamp" ] && exit 0
 mkdir -p "$dest"
 dest=$(cd "$dest" && pwd)
-stamp="$dest/.complete-v5"
+stamp="$dest/.complete-v6"
 cd "$dest"
 ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
 
@@ -23,6 +24,17 @@ ff -f lavfi -i "testsrc=size=400x400:duration=1" -frames:v 1 -pix_fmt bgr24 squa
 ff -f lavfi -i "testsrc=size=120x90:duration=1" -frames:v 1 -pix_fmt bgr24 tiny.bmp
 ff -f lavfi -i "testsrc=size=150x120:duration=1" -frames:v 1 small.gif
 ff -f lavfi -i "testsrc2=size=640x480:duration=1" -frames:v 1 -pix_fmt gray grey.jpg
+# A phone photo: stored lying on its side (400 x 300) with EXIF Orientation 6, so it is seen
+# upright as 300 x 400. The APP1 "Exif" segment (Intel byte order, IFD0 with the one tag)
+# goes right after the start marker.
+ff -f lavfi -i "testsrc2=size=400x300:duration=1" -frames:v 1 -q:v 3 phone.tmp.jpg
+{
+    head -c 2 phone.tmp.jpg
+    printf '\xff\xe1\x00\x22Exif\x00\x00II\x2a\x00\x08\x00\x00\x00'
+    printf '\x01\x00\x12\x01\x03\x00\x01\x00\x00\x00\x06\x00\x00\x00\x00\x00\x00\x00'
+    tail -c +3 phone.tmp.jpg
+} > phone.jpg
+rm -f phone.tmp.jpg
 # A JPEG cut off part-way: its size is known, its lower part is missing.
 ff -f lavfi -i "testsrc2=size=1280x960:duration=1" -frames:v 1 -q:v 2 whole.tmp.jpg
 size=$(stat -c %s whole.tmp.jpg)

@@ -6,7 +6,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev libqt6opengl6-dev
-    libmpv-dev libturbojpeg0-dev libfluidsynth-dev timgm6mb-soundfont
+    libmpv-dev libturbojpeg0-dev libexif-dev libfluidsynth-dev timgm6mb-soundfont
     xvfb xauth libgl1-mesa-dri
     ffmpeg imagemagick libjpeg-turbo-progs libvips-tools
 )

@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "app/message_boxes.h"
+#include "picture/exif_orientation.h"
 #include "picture/jpeg_markers.h"
 #include "picture/replace_file.h"
+#include "picture/upright.h"
 
 #include <QFile>
 #include <turbojpeg.h>
@@ -168,6 +170,8 @@ bool IJL::JpegReadBuffer(cDIBSection &dib, const unsigned char *data, std::size_
     const bool damaged = status != 0 && tjGetErrorCode(handle.get()) == TJERR_WARNING;
     if (channels == 4 && (status == 0 || damaged))
         CmykToBgra(dib, JpegHasAdobeMarker(data, size));
+    if (status == 0 || damaged)
+        MakeUpright(dib, JpegExifOrientation(data, size));
     if (status == 0)
         return true;
     if (damaged)
@@ -193,7 +197,11 @@ bool IJL::JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target
         return false;
     const int width = header.width, height = header.height;
     const int channels = header.channels, pixelFormat = header.pixelFormat;
-    natural = QSize(width, height);
+    // The picture is decoded as stored and turned upright afterwards: the stored picture
+    // must cover the target turned the same way.
+    const int orientation = JpegExifOrientation(data, size);
+    natural = UprightSize(QSize(width, height), orientation);
+    target = UprightSize(target, orientation);
     // The factors come largest first; take the last one that still covers the target.
     int count = 0;
     const tjscalingfactor *factors = tjGetScalingFactors(&count);
@@ -218,6 +226,10 @@ bool IJL::JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target
     }
     if (channels == 4)
         CmykToBgra(dib, JpegHasAdobeMarker(data, size));
+    if (!MakeUpright(dib, orientation)) {
+        dib.CleanUp();
+        return false;
+    }
     return true;
 }
 

@@ -46,20 +46,21 @@ class IJL {
     bool LoadBmpFile(const QString &path);
 
     // Decodes the JPEG file into the bitmap, sized to the picture: 3 channels for grey and
-    // colour pictures, 4 (alpha 255) for CMYK ones, upright. On a failure before the size
-    // is known the bitmap is empty and the box names "FAILED TO READ IMAGE PARAMS"; on
-    // damaged data after it (code -21) the result is false without a box and the bitmap
-    // keeps its full size and the part that decoded.
+    // colour pictures, 4 (alpha 255) for CMYK ones, upright: turned or mirrored as its
+    // EXIF Orientation says, so the size may be the stored one transposed. On a failure
+    // before the size is known the bitmap is empty and the box names "FAILED TO READ IMAGE
+    // PARAMS"; on damaged data after it (code -21) the result is false without a box and
+    // the bitmap keeps its full size and the part that decoded, upright as well.
     bool JpegRead(cDIBSection &dib, const QString &path);
     // The same for JPEG data already in memory; `name` appears in the messages.
     bool JpegReadBuffer(cDIBSection &dib, const unsigned char *data, std::size_t size,
                         const QString &name);
     // A quick, silent decode for the preview: the picture is decoded at the smallest of the
     // decoder's scales that still covers `target` (all of the compressed data is read, so
-    // damage is still found). True only when the whole picture decoded; `natural` gets the
-    // picture's full size. Nothing is shown on a failure: the caller then takes the full
-    // decode, which reports it.
-    // Safe to call from any thread: it touches neither WorkDib nor the boxes.
+    // damage is still found), then turned upright like JpegRead's. True only when the whole
+    // picture decoded; `natural` gets the upright picture's full size. Nothing is shown on a
+    // failure: the caller then takes the full decode, which reports it. Safe to call from any
+    // thread: it touches neither WorkDib nor the boxes.
     static bool JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target,
                                    QSize &natural);
 

@@ -1,7 +1,12 @@
 #include "picture_files.h"
 
+#include "picture/cdibsection.h"
+#include "picture/ijl.h"
+#include "support/recording_boxes.h"
+
 #include <QFile>
 #include <QList>
+#include <QTemporaryDir>
 
 namespace glimmerby::testing {
 
@@ -118,6 +123,84 @@ FrameInfo ReadFrame(const QByteArray &jpeg) {
     for (int c = 0; c < info.components && at + 12 + 3 * c < jpeg.size(); ++c)
         info.sampling.append(byte(11 + 3 * c));
     return info;
+}
+
+namespace {
+
+void PutOrdered16(QByteArray &b, int v, bool big) {
+    const char hi = char((v >> 8) & 0xff), lo = char(v & 0xff);
+    b.append(big ? hi : lo);
+    b.append(big ? lo : hi);
+}
+
+void PutOrdered32(QByteArray &b, qint64 v, bool big) {
+    const int hi = int((v >> 16) & 0xffff), lo = int(v & 0xffff);
+    PutOrdered16(b, big ? hi : lo, big);
+    PutOrdered16(b, big ? lo : hi, big);
+}
+
+} // namespace
+
+QByteArray WithExifOrientation(const QByteArray &jpeg, int orientation, bool big) {
+    QByteArray tiff(big ? "MM" : "II");
+    PutOrdered16(tiff, 42, big);
+    PutOrdered32(tiff, 8, big); // IFD0 right after the header
+    PutOrdered16(tiff, 1, big); // one entry
+    PutOrdered16(tiff, 0x0112, big);
+    PutOrdered16(tiff, 3, big); // SHORT
+    PutOrdered32(tiff, 1, big);
+    PutOrdered16(tiff, orientation, big);
+    PutOrdered16(tiff, 0, big);
+    PutOrdered32(tiff, 0, big); // no next IFD
+    QByteArray segment("\xff\xe1", 2);
+    const int length = 2 + 6 + int(tiff.size());
+    segment.append(char(length >> 8));
+    segment.append(char(length & 0xff));
+    segment.append("Exif\0\0", 6);
+    segment.append(tiff);
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+QByteArray MakeQuadrantJpeg(int width, int height) {
+    QImage picture(width, height, QImage::Format_RGB32);
+    const QRgb colours[4] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255),
+                             qRgb(255, 255, 255)};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.setPixel(x, y, colours[(y >= height / 2 ? 2 : 0) + (x >= width / 2 ? 1 : 0)]);
+    cDIBSection dib;
+    RecordingBoxes boxes;
+    IJL codec(boxes);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("q.jpg"));
+    if (!dib.SetFromImage(picture) || !codec.JpegWrite(dib, path, 95))
+        return {};
+    return ReadFile(path);
+}
+
+QString CornerColours(const QImage &picture, int inset) {
+    const auto letter = [&](int x, int y) {
+        const QRgb c = picture.pixel(x, y);
+        const bool r = qRed(c) > 160, g = qGreen(c) > 160, b = qBlue(c) > 160;
+        if (r && g && b)
+            return QLatin1Char('W');
+        if (r && !g && !b)
+            return QLatin1Char('R');
+        if (g && !r && !b)
+            return QLatin1Char('G');
+        if (b && !r && !g)
+            return QLatin1Char('B');
+        return QLatin1Char('?');
+    };
+    const int right = picture.width() - 1 - inset, bottom = picture.height() - 1 - inset;
+    return QString() + letter(inset, inset) + letter(right, inset) + letter(inset, bottom) +
+           letter(right, bottom);
+}
+
+QString ExpectedCorners(int orientation) {
+    static const char *const corners[] = {"RGBW", "RGBW", "GRWB", "WBGR", "BWRG",
+                                          "RBGW", "BRWG", "WGBR", "GWRB"};
+    return QString::fromLatin1(corners[orientation >= 1 && orientation <= 8 ? orientation : 0]);
 }
 
 } // namespace glimmerby::testing

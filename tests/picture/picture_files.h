@@ -25,4 +25,17 @@ struct FrameInfo {
 };
 FrameInfo ReadFrame(const QByteArray &jpeg);
 
+// An APP1 "Exif" segment whose IFD0 holds only the Orientation tag, in Intel ("II") or
+// Motorola ("MM") byte order, put right after the JPEG's start marker.
+QByteArray WithExifOrientation(const QByteArray &jpeg, int orientation, bool bigEndian);
+
+// A w x h JPEG stored with four solid quadrants: red top left, green top right, blue
+// bottom left, white bottom right.
+QByteArray MakeQuadrantJpeg(int width, int height);
+// The colours seen at the four corners of an upright picture, as letters R, G, B, W (and
+// ? for anything else), in the order top left, top right, bottom left, bottom right.
+QString CornerColours(const QImage &picture, int inset = 2);
+// What CornerColours gives for the quadrant picture stored with this orientation.
+QString ExpectedCorners(int orientation);
+
 } // namespace glimmerby::testing

@@ -8,6 +8,7 @@
 #include "browser/preview_dispatcher.h"
 #include "organize/file_commands.h"
 #include "organize/options_dialog.h"
+#include "picture/picture_files.h"
 #include "picture/status_line.h"
 #include "support/app_sandbox.h"
 #include "windows/dialog_box.h"
@@ -70,6 +71,7 @@ class TestPreview : public QObject {
         QTest::newRow("1200x1600") << "portrait.jpg" << QRect(269, 27, 401, 535);
         QTest::newRow("199x300") << "narrow.jpg" << QRect(293, 27, 354, 535);
         QTest::newRow("400x400") << "square.bmp" << QRect(202, 27, 535, 535);
+        QTest::newRow("400x300 tagged 6") << "phone.jpg" << QRect(269, 27, 401, 535);
     }
     void fittingInTheWindow() {
         QFETCH(QString, file);
@@ -119,6 +121,58 @@ class TestPreview : public QObject {
         r.form().resize(1500, 1100); // now it fits: the bars go and the view comes home
         QTRY_VERIFY(!r.form().HScroll1->isVisible());
         QCOMPARE(r.form().Picture1->pos(), QPoint(138, 27));
+    }
+
+    // A 48 x 32 picture with four coloured corners, stored under each of the eight
+    // orientations: shown upright with its upright size, whether decoded on the click or
+    // ahead of stepping to it.
+    void uprightByExifOrientation() {
+        Running r({});
+        const QByteArray jpeg = testing::MakeQuadrantJpeg(48, 32);
+        for (int o = 1; o <= 8; ++o)
+            QVERIFY(testing::WriteFile(r.media.filePath(QString("o%1.jpg").arg(o)),
+                                       testing::WithExifOrientation(jpeg, o, o % 2 == 0)));
+        r.ctx().browser->setDirectory(r.media.path());
+        Form1 &f = r.form();
+        const auto verifyShown = [&](int o) {
+            QCOMPARE(r.state().CurrentFile, r.media.filePath(QString("o%1.jpg").arg(o)));
+            const QSize upright = o >= 5 ? QSize(32, 48) : QSize(48, 32);
+            QCOMPARE(f.photo->size(), upright); // small: shown at its natural size
+            QCOMPARE(f.panelText(2),
+                     QString("%1 X %2  ").arg(upright.width()).arg(upright.height()));
+            QCOMPARE(testing::CornerColours(f.photo->grab().toImage(), 3),
+                     testing::ExpectedCorners(o));
+        };
+        for (int o = 8; o >= 1; --o) { // backwards: nothing decoded ahead is ever asked for
+            r.click(QString("o%1.jpg").arg(o));
+            verifyShown(o);
+        }
+        for (int o = 2; o <= 8; ++o) {
+            QTest::qWait(150); // the next picture is decoded ahead meanwhile
+            r.ctx().preview->ShowNextFile();
+            verifyShown(o);
+        }
+        QVERIFY(r.boxes.texts().isEmpty());
+    }
+
+    void damagedJpegShowsUpright() {
+        Running r({});
+        QVERIFY(testing::WriteFile(
+            r.media.filePath("side.jpg"),
+            testing::WithExifOrientation(testing::ReadFile(Samples + "/damaged.jpg"), 6, true)));
+        r.ctx().browser->setDirectory(r.media.path());
+        r.answerNextDialog(3); // "Cancel"
+        r.click("side.jpg");
+        QCOMPARE(r.form().Picture1->geometry(), QRect(138, 27, 960, 1280));
+        // The stored top rows, the part that decoded, are now the right-hand side.
+        const QImage shown = r.form().Picture1->grab().toImage();
+        QSet<QRgb> left, right;
+        for (int y = 0; y < shown.height(); y += 16) {
+            left.insert(shown.pixel(5, y));
+            right.insert(shown.pixel(shown.width() - 5, y));
+        }
+        QCOMPARE(left.size(), 1);
+        QVERIFY(right.size() > 4);
     }
 
     void damagedJpegDeleteRemovesOnlyIt() {
