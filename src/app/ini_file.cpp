@@ -1,12 +1,11 @@
 #include "app/ini_file.h"
+#include "organize/file_ops.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -120,29 +119,6 @@ QByteArray cutToLimit(const QByteArray &value) {
             --cut;
     }
     return value.left(cut);
-}
-
-bool writeAll(int fd, const QByteArray &data) {
-    const char *p = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        left -= n;
-    }
-    return true;
-}
-
-void syncDirectory(const QByteArray &dir) {
-    const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 } // namespace
@@ -311,39 +287,19 @@ bool IniDocument::save(const QString &path) const {
     if (m_status == IniLoadStatus::Unreadable)
         return false;
 
-    // A settings file that is a symbolic link stays one: the file it points to is
-    // replaced, not the link.
-    QString target = path;
-    const QFileInfo info(path);
-    if (info.isSymLink())
-        target = info.symLinkTarget();
-    const QFileInfo targetInfo(target);
-    const QByteArray nativeTarget = QFile::encodeName(targetInfo.absoluteFilePath());
-    const QByteArray nativeDir = QFile::encodeName(targetInfo.absolutePath());
-    QByteArray pattern = nativeDir + "/." + QFile::encodeName(targetInfo.fileName()) + ".XXXXXX";
-
+    // A settings file that is a symbolic link (or a chain of them) stays one: the file the
+    // chain ends at is replaced, not a link.
+    const QString target = ResolveLinkChain(path);
+    if (target.isEmpty())
+        return false;
     // A file the user made read-only keeps its content, as on a read-only file the
     // profile writer fails.
+    const QByteArray nativeTarget = QFile::encodeName(target);
     struct stat old {};
-    const bool exists = ::stat(nativeTarget.constData(), &old) == 0;
-    if (exists && ((old.st_mode & 0222) == 0 || ::access(nativeTarget.constData(), W_OK) != 0))
+    if (::stat(nativeTarget.constData(), &old) == 0 &&
+        ((old.st_mode & 0222) == 0 || ::access(nativeTarget.constData(), W_OK) != 0))
         return false;
-    const mode_t mode = exists ? (old.st_mode & 07777) : 0644;
-
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        return false;
-    bool ok = ::fchmod(fd, mode) == 0;
-    ok = ok && writeAll(fd, toBytes());
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(pattern.constData(), nativeTarget.constData()) == 0;
-    if (!ok) {
-        ::unlink(pattern.constData());
-        return false;
-    }
-    syncDirectory(nativeDir);
-    return true;
+    return ReplaceFileContents(target, toBytes()) == 0;
 }
 
 std::optional<std::int32_t> parseProfileInt(const QByteArray &text) {

@@ -68,9 +68,11 @@ class IniDocument {
     // The whole document as bytes; unchanged lines are byte for byte as read.
     QByteArray toBytes() const;
 
-    // Replaces the file atomically: a temporary file beside it, every write checked,
-    // flushed to disk, then renamed over the target. On any failure the temporary file
-    // is removed, the old file is left whole and false is returned. A document that
+    // Replaces the file atomically through ReplaceFileContents: a temporary file beside
+    // it, every write checked, flushed to disk, then renamed over the target. A new file
+    // gets 0666 less the umask, a replaced one keeps its mode; a chain of symbolic links
+    // is followed to the file it ends at, which is replaced. On any failure the temporary
+    // file is removed, the old file is left whole and false is returned. A document that
     // could not be read (Unreadable) is never saved, so an existing file is not lost.
     bool save(const QString &path) const;
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "app/message_boxes.h"
+#include "organize/file_ops.h"
 #include "picture/exif_orientation.h"
 #include "picture/jpeg_markers.h"
-#include "picture/replace_file.h"
 #include "picture/upright.h"
 
 #include <QFile>

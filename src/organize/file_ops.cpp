@@ -1,0 +1,175 @@
+#include "organize/file_ops.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace glimmerby {
+
+namespace {
+
+const QString TemporaryMark = QStringLiteral(".glimmerby-");
+constexpr int TemporaryRandomLength = 6;
+// Longest file name whose temporary still fits in NAME_MAX (255 bytes).
+constexpr int LongestNameWithOwnTemporary = 200;
+
+int WriteAll(int fd, const unsigned char *data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (written == 0)
+            return EIO;
+        data += written;
+        size -= std::size_t(written);
+    }
+    return 0;
+}
+
+QString RandomSuffix() {
+    static const char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QString suffix;
+    for (int i = 0; i < TemporaryRandomLength; ++i)
+        suffix +=
+            QLatin1Char(Letters[QRandomGenerator::global()->bounded(int(sizeof Letters) - 1)]);
+    return suffix;
+}
+
+// The umask without changing it: a umask(0) / umask(old) pair would let a file created
+// meanwhile by another thread get the wrong mode.
+mode_t CurrentUmask() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        while (!status.atEnd()) {
+            const QByteArray line = status.readLine();
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok)
+                    return mode_t(mask & 0777);
+            }
+        }
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+} // namespace
+
+mode_t NewFileMode() {
+    return 0666 & ~CurrentUmask();
+}
+
+int CreateTemporaryFile(const QString &dir, const QString &fileName, QString &tempPath) {
+    const QString base = QFile::encodeName(fileName).size() > LongestNameWithOwnTemporary
+                             ? TemporaryMark
+                             : QLatin1Char('.') + fileName + TemporaryMark;
+    const QString prefix = dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString candidate = prefix + base + RandomSuffix();
+        const int fd = ::open(QFile::encodeName(candidate).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            tempPath = candidate;
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+bool IsOwnTemporaryName(const QString &name) {
+    const qsizetype mark = name.lastIndexOf(TemporaryMark);
+    if (!name.startsWith(QLatin1Char('.')) || mark < 0 ||
+        name.size() - mark - TemporaryMark.size() != TemporaryRandomLength)
+        return false;
+    for (qsizetype i = mark + TemporaryMark.size(); i < name.size(); ++i) {
+        const QChar c = name[i];
+        if (!(c.isLetterOrNumber() && c.unicode() < 128))
+            return false;
+    }
+    return true;
+}
+
+int SyncDirectory(const QString &dir) {
+    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
+}
+
+QString ResolveLinkChain(const QString &path) {
+    QString current = QFileInfo(path).absoluteFilePath();
+    for (int hops = 0; hops <= 40; ++hops) {
+        const QByteArray native = QFile::encodeName(current);
+        struct stat info {};
+        if (::lstat(native.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return current;
+        QByteArray target(4096, '\0');
+        const ssize_t length = ::readlink(native.constData(), target.data(), target.size());
+        if (length <= 0 || length >= target.size())
+            return {};
+        target.truncate(length);
+        const QString next = QFile::decodeName(target);
+        current = QDir::cleanPath(QDir::isAbsolutePath(next) ? next
+                                                             : QFileInfo(current).absolutePath() +
+                                                                   QLatin1Char('/') + next);
+    }
+    return {};
+}
+
+int ReplaceFileContents(const QString &path, const unsigned char *data, std::size_t size) {
+    const QFileInfo info(path);
+    const QString dir = info.absolutePath();
+    const QByteArray target = QFile::encodeName(info.absoluteFilePath());
+
+    QString tempPath;
+    const int fd = CreateTemporaryFile(dir, info.fileName(), tempPath);
+    if (fd < 0)
+        return errno;
+    const QByteArray temp = QFile::encodeName(tempPath);
+
+    int error = WriteAll(fd, data, size);
+    struct stat old {};
+    if (error == 0 && ::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode)) {
+        // Owner first: a change of owner clears the set-id bits the mode then restores.
+        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+            if (::fchown(fd, old.st_uid, old.st_gid) != 0)
+                (void)::fchown(fd, uid_t(-1), old.st_gid);
+        }
+        if (::fchmod(fd, old.st_mode & 07777) != 0)
+            error = errno;
+    }
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temp.constData(), target.constData()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temp.constData());
+        return error;
+    }
+    SyncDirectory(dir);
+    return 0;
+}
+
+int ReplaceFileContents(const QString &path, const QByteArray &data) {
+    return ReplaceFileContents(path, reinterpret_cast<const unsigned char *>(data.constData()),
+                               std::size_t(data.size()));
+}
+
+} // namespace glimmerby

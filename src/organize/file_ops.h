@@ -1,0 +1,42 @@
+#pragma once
+// The file operations every command that writes a user's file goes through, so that a
+// target is either the complete new content or left exactly as it was: the bytes go to a
+// hidden temporary file beside the target, which is flushed to disk and only then renamed
+// over the target.
+
+#include <QByteArray>
+#include <QString>
+#include <cstddef>
+#include <sys/types.h>
+
+namespace glimmerby {
+
+// The mode a new file gets: 0666 less the process's umask.
+mode_t NewFileMode();
+
+// Creates a new, empty hidden temporary file in dir for a file to be called fileName
+// (".<fileName>.glimmerby-XXXXXX", or ".glimmerby-XXXXXX" for very long names). It is
+// created with 0666, so the umask and a default ACL of the directory apply as to any new
+// file. Returns the open descriptor (close-on-exec) and sets tempPath, or -1 with errno set.
+int CreateTemporaryFile(const QString &dir, const QString &fileName, QString &tempPath);
+
+// True when name is one of the temporary names CreateTemporaryFile makes.
+bool IsOwnTemporaryName(const QString &name);
+
+// fsyncs a directory so that a rename in it is durable. Returns 0 or the errno.
+int SyncDirectory(const QString &dir);
+
+// The file a chain of symbolic links ends at (relative links resolved against the
+// directory of the link). path itself when it is not a link; the last name reached when
+// a link in the chain dangles. Empty on a loop or a chain longer than 40 links.
+QString ResolveLinkChain(const QString &path);
+
+// Writes data as the whole content of path. Returns 0 on success or the errno of the
+// first failing step. On failure the temporary file is removed and an existing target is
+// untouched. A new file gets NewFileMode(); a replaced file keeps its mode and, where this
+// process may set them, its owner and group. A symbolic link at path is replaced, not
+// followed.
+int ReplaceFileContents(const QString &path, const unsigned char *data, std::size_t size);
+int ReplaceFileContents(const QString &path, const QByteArray &data);
+
+} // namespace glimmerby
