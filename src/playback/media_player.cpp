@@ -103,6 +103,7 @@ MpvEngine *MediaPlayer::mpvEngine() {
         config.video = m_role == Role::Movie;
         m_mpv = std::make_unique<MpvEngine>(config);
         m_mpv->setMute(m_muted);
+        m_mpv->setVolume(m_volume);
         connectEngine(m_mpv.get());
     }
     return m_mpv.get();
@@ -235,7 +236,8 @@ void MediaPlayer::setMute(bool mute) {
 
 void MediaPlayer::setVolume(int percent) {
     m_volume = std::clamp(percent, 0, 100);
-    m_mpv->setVolume(m_volume);
+    if (m_mpv)
+        m_mpv->setVolume(m_volume);
     if (m_midi)
         m_midi->setVolume(m_volume);
 }
