@@ -6,8 +6,10 @@
 #include "app/app_context.h"
 #include "app/app_state.h"
 #include "playback/media_player.h"
+#include "windows/splash.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 #include <memory>
@@ -17,6 +19,7 @@ namespace glimmerby {
 class SingleInstance;
 class InputBoxes;
 class TogglesController;
+class Help;
 
 struct StartOptions {
     QString appDir;        // the program's directory; empty: the executable's
@@ -43,12 +46,31 @@ class Application : public QObject {
     void shutdown();
     bool hasShutDown() const { return m_shutDown; }
 
+    // The splash window while it covers start-up; null otherwise.
+    Splash *splash() const { return m_splash; }
+    // The about window while it is open; null otherwise.
+    Splash *aboutWindow() const { return m_about; }
+    Help *help() const { return m_help.get(); }
+    // Minimises the main window and shows the splash window as the about window.
+    void ShowAboutWindow();
+    // Closes the program from outside (a termination signal): a start-up still under the
+    // splash window is finished first, so that the settings are saved.
+    void requestClose();
+
+  signals:
+    void mainWindowCreated(QWidget *window);
+
   private:
     void createWindow();
     void Form_Load(const QString &commandLine);
     void LoadSettings();
     void SaveSettings();
     void openCommandLine(const QString &commandLine);
+    void loadMainWindow(const QString &commandLine);
+    void startSplash(const QString &commandLine);
+    void Splash_Timer1();
+    void finishHandOver();
+    void advanceSplash(int units);
 
     MessageBoxes &m_boxes;
     StartOptions m_options;
@@ -60,6 +82,12 @@ class Application : public QObject {
     std::unique_ptr<IJL> m_codec;
     TogglesController *m_toggles = nullptr;
     bool m_shutDown = false;
+    std::unique_ptr<Help> m_help;
+    QPointer<Splash> m_splash;
+    QPointer<Splash> m_about;
+    QString m_commandLine;      // for the main window loaded by the splash window
+    bool m_loading = false;     // the main window's load sequence is running
+    bool m_handOverDue = false; // the splash was closed during the load
 };
 
 } // namespace glimmerby
