@@ -178,18 +178,20 @@ class TestToolbar : public QObject {
     }
 
     void checkBoxes() {
-        Running r;
+        Running r; // started without the splash
         Form1 &f = r.form();
-        QTest::mouseClick(f.Ck[1], Qt::LeftButton);
+        f.SSFrame1->show();
         QCOMPARE(r.state().ShowSplashSetting, QString("False"));
-        QCOMPARE(f.Ck[1]->text(), QString("Don't Show Splash"));
+        QTest::mouseClick(f.Ck[1], Qt::LeftButton);
+        QCOMPARE(r.state().ShowSplashSetting, QString("True"));
+        QCOMPARE(f.Ck[1]->text(), QString("Show Splash"));
         // A box set from code while the guard is up changes nothing, caption included.
         r.state().ControlGuard = true;
-        f.Ck[1]->setChecked(true);
+        f.Ck[1]->setChecked(false);
         r.toggles().Ck_Click(1);
         r.state().ControlGuard = false;
-        QCOMPARE(r.state().ShowSplashSetting, QString("False"));
-        QCOMPARE(f.Ck[1]->text(), QString("Don't Show Splash"));
+        QCOMPARE(r.state().ShowSplashSetting, QString("True"));
+        QCOMPARE(f.Ck[1]->text(), QString("Show Splash"));
     }
 
     void toolTips() {
