@@ -9,6 +9,7 @@ packages=(
     libmpv-dev libturbojpeg0-dev libexif-dev libfluidsynth-dev timgm6mb-soundfont
     xvfb xauth libgl1-mesa-dri dbus-daemon at-spi2-core
     ffmpeg imagemagick libjpeg-turbo-progs libvips-tools
+    desktop-file-utils xdotool
 )
 missing=()
 for p in "${packages[@]}"; do
