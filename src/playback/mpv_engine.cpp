@@ -343,11 +343,7 @@ void MpvEngine::setVolume(int percent) {
     if (!d->handle)
         return;
     double volume = percent;
-    mpv_set_property(d->handle, "volume", MPV_FORMAT_DOUBLE, &volume);
-}
-
-int MpvEngine::decoderVolume() const {
-    return d->handle ? qRound(d->number("volume")) : 0;
+    d->api.set_property(d->handle, "volume", MPV_FORMAT_DOUBLE, &volume);
 }
 
 bool MpvEngine::decoderMuted() const {

@@ -35,7 +35,6 @@ class MpvEngine : public PlaybackEngine {
     bool hasFile() const override;
 
     void setVolume(int percent);
-    int decoderVolume() const;
 
     // The mute state as the decoder has it, for checking that a request took effect.
     bool decoderMuted() const;
