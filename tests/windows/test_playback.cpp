@@ -141,6 +141,17 @@ class TestPlayback : public QObject {
         QCOMPARE(f.File2->listIndex(), -1);
         ctx.playback->NextMusicTrack();
         QTRY_COMPARE(r.started.value(0), QString("a.wav"));
+        // The keys: B starts and stops, N steps, M mutes.
+        QTest::keyClick(f.Text1, Qt::Key_B);
+        QVERIFY(f.toolbarButton("play")->isChecked());
+        QCOMPARE(f.MediaPlayer1->fileName(), r.media.filePath("a.wav"));
+        QTest::keyClick(f.Text1, Qt::Key_N);
+        QCOMPARE(f.MediaPlayer1->fileName(), r.media.filePath("b.mp3"));
+        QTest::keyClick(f.Text1, Qt::Key_B);
+        QVERIFY(!f.toolbarButton("play")->isChecked());
+        QTest::keyClick(f.Text1, Qt::Key_M);
+        QCOMPARE(r.state().MuteState, std::int16_t(1));
+        QVERIFY(f.toolbarButton("mute")->isChecked());
         // With no sounds nothing is opened, not even the directory.
         QTemporaryDir empty;
         ctx.browser->setDirectory(empty.path());
