@@ -212,7 +212,7 @@ static void stepBar(QProgressBar *bar) {
 void TogglesController::letEventsIn() {
     // Processing events costs milliseconds once the window holds an OpenGL view; a
     // batch of thousands of steps would spend most of its time there.
-    if (m_sinceEvents.isValid() && m_sinceEvents.elapsed() < progressEventIntervalMs)
+    if (m_sinceEvents.isValid() && m_sinceEvents.elapsed() < m_progressEventInterval)
         return;
     QCoreApplication::processEvents();
     m_sinceEvents.start();

@@ -29,6 +29,8 @@ class TogglesController : public QObject {
     void pbplus1(const QString &text);
     void pb1plus1();
     static constexpr int progressEventIntervalMs = 40;
+    // For tests that need events at every step: 0 processes them on every call.
+    void setProgressEventInterval(int ms) { m_progressEventInterval = ms; }
     // Sets a scroll bar only when the value lies in its range; otherwise it keeps its place.
     static bool setScrollValue(QScrollBar *bar, int value);
 
@@ -47,6 +49,7 @@ class TogglesController : public QObject {
 
     AppContext &m_ctx;
     QElapsedTimer m_sinceEvents;
+    int m_progressEventInterval = progressEventIntervalMs;
 };
 
 } // namespace glimmerby

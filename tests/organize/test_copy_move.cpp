@@ -9,6 +9,7 @@
 #include "organize/file_events.h"
 #include "organize/name_clash.h"
 #include "organize/options_dialog.h"
+#include "shell/toggles_controller.h"
 #include "support/app_sandbox.h"
 #include "support/test_files.h"
 #include "windows/dialog_box.h"
@@ -368,6 +369,7 @@ void TestCopyMove::vanishedAndAppeared() {
             writeAll(b.target.filePath("d.MP3"), "intruder");
     });
     intruder.start(0);
+    b.ctx().toggles->setProgressEventInterval(0); // the intruder runs at every step
     b.answers = {2};
     b.move();
     intruder.stop();
