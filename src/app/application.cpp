@@ -92,6 +92,9 @@ void Application::loadMainWindow(const QString &commandLine) {
     emit mainWindowCreated(m_form.get());
     Form_Load(commandLine);
     m_loading = false;
+    // A close asked for while the load ran (its message boxes run event loops) comes now.
+    if (m_closeDue)
+        QTimer::singleShot(0, this, &Application::requestClose);
 }
 
 void Application::startSplash(const QString &commandLine) {
@@ -170,6 +173,11 @@ void Application::advanceSplash(int units) {
 }
 
 void Application::requestClose() {
+    if (m_loading) {
+        m_closeDue = true;
+        return;
+    }
+    m_closeDue = false;
     if (m_splash)
         finishHandOver();
     if (m_form)

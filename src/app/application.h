@@ -88,6 +88,7 @@ class Application : public QObject {
     QString m_commandLine;      // for the main window loaded by the splash window
     bool m_loading = false;     // the main window's load sequence is running
     bool m_handOverDue = false; // the splash was closed during the load
+    bool m_closeDue = false;    // a termination signal came during the load
 };
 
 } // namespace glimmerby
