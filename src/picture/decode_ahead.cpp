@@ -2,7 +2,10 @@
 
 #include "picture/ijl.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 namespace glimmerby {
 
@@ -18,8 +21,18 @@ DecodeAhead::~DecodeAhead() {
 }
 
 DecodeAhead::Job DecodeAhead::jobFor(const QString &path, QSize target) {
-    const QFileInfo info(path);
-    return {path, target, info.lastModified(), info.exists() ? info.size() : -1};
+    // A rename or a paste over the file can keep its name, size and time of change; the
+    // inode and the status change time tell the new file from the old.
+    Job job{path, target, {}, -1};
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
+        job.modified = QFileInfo(path).lastModified();
+        job.size = st.st_size;
+        job.device = st.st_dev;
+        job.inode = st.st_ino;
+        job.changedNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    }
+    return job;
 }
 
 void DecodeAhead::prefetch(const QString &path, QSize target) {
@@ -45,8 +58,8 @@ bool DecodeAhead::take(const QString &path, QSize target, cDIBSection &into, QSi
     m_wake.wait(lock, [&] { return !(m_running && m_current == wanted); });
     if (!m_hasResult || !(m_resultJob == wanted) || !m_resultOk)
         return false;
+    // The bitmap shown until now goes to the worker, which decodes the next one into it.
     into.Swap(m_result);
-    m_result.CleanUp();
     natural = m_resultNatural;
     m_hasResult = false;
     return true;
@@ -64,12 +77,12 @@ void DecodeAhead::run() {
         const Job job = m_current;
         lock.unlock();
 
-        cDIBSection picture;
         QSize natural;
-        const bool ok = IJL::JpegReadForDisplay(picture, job.path, job.target, natural);
+        const bool ok =
+            IJL::JpegReadForDisplay(m_work, job.path, job.target, natural, m_fileBuffer);
 
         lock.lock();
-        m_result.Swap(picture);
+        m_result.Swap(m_work);
         m_resultJob = job;
         m_resultOk = ok;
         m_resultNatural = natural;

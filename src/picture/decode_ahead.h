@@ -37,8 +37,13 @@ class DecodeAhead {
         QSize target;
         QDateTime modified;
         qint64 size = -1;
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 changedNs = 0;
         bool operator==(const Job &o) const {
-            return path == o.path && target == o.target && modified == o.modified && size == o.size;
+            return path == o.path && target == o.target && modified == o.modified &&
+                   size == o.size && device == o.device && inode == o.inode &&
+                   changedNs == o.changedNs;
         }
     };
     static Job jobFor(const QString &path, QSize target);
@@ -55,6 +60,10 @@ class DecodeAhead {
     Job m_resultJob;
     bool m_resultOk = false;
     cDIBSection m_result;
+    // The worker's own: the bitmap it decodes into and the file's bytes. Results and the
+    // shown picture trade bitmaps by swapping, so the same few buffers serve every step.
+    cDIBSection m_work;
+    QByteArray m_fileBuffer;
     QSize m_resultNatural;
     std::thread m_thread; // last: starts once everything above exists
 };
