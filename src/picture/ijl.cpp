@@ -182,12 +182,21 @@ bool IJL::JpegReadBuffer(cDIBSection &dib, const unsigned char *data, std::size_
 }
 
 bool IJL::JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target, QSize &natural) {
-    dib.CleanUp();
+    QByteArray fileBuffer;
+    return JpegReadForDisplay(dib, path, target, natural, fileBuffer);
+}
+
+bool IJL::JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target, QSize &natural,
+                             QByteArray &bytes) {
+    dib.Release(); // its memory serves the next picture
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() <= 0 || file.size() > MaxJpegFileBytes)
         return false;
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() != file.size())
+    const qint64 fileSize = file.size();
+    if (bytes.capacity() / 4 > fileSize)
+        bytes = QByteArray(); // far too large a buffer is not held on to
+    bytes.resize(fileSize);
+    if (file.read(bytes.data(), fileSize) != fileSize)
         return false;
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
     const auto size = static_cast<unsigned long>(bytes.size());
@@ -215,7 +224,7 @@ bool IJL::JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target
             scaledH = h;
         }
     }
-    if (!dib.Create(scaledW, scaledH, channels))
+    if (!dib.Recreate(scaledW, scaledH, channels))
         return false;
     const int status = tjDecompress2(handle.get(), data, size, dib.DIBSectionBitsPtr(), scaledW,
                                      dib.BytesPerScanLine(), scaledH, pixelFormat,
