@@ -21,7 +21,7 @@ class TogglesController;
 struct StartOptions {
     QString appDir;        // the program's directory; empty: the executable's
     QString configHome;    // where settings go when appDir is read-only; empty: XDG
-    QString lockDir;       // where the single-instance lock lives; empty: the default
+    QString lockDir;       // where the single-instance lock lives; empty: beside the settings
     PlayerOptions players; // audio/video outputs of the three players
 };
 
@@ -42,6 +42,10 @@ class Application : public QObject {
     // Runs the shutdown once: scratch files removed, settings saved, help closed.
     void shutdown();
     bool hasShutDown() const { return m_shutDown; }
+    // The system asks the program to end (a termination signal), at any moment of the
+    // run, start-up included: the shutdown runs once (saving what the load has set so
+    // far), questions still open are closed, and the window closes or is never shown.
+    void requestTermination();
 
   private:
     void createWindow();
@@ -60,6 +64,8 @@ class Application : public QObject {
     std::unique_ptr<IJL> m_codec;
     TogglesController *m_toggles = nullptr;
     bool m_shutDown = false;
+    bool m_terminating = false;
+    QString m_settingsSource; // the file the settings are read from (see settingsSourceFor)
 };
 
 } // namespace glimmerby

@@ -22,15 +22,16 @@ int main(int argc, char *argv[]) {
 
     glimmerby::QtMessageBoxes boxes;
     glimmerby::Application glimmerby(boxes);
+    // Installed before anything else runs: a termination signal at any moment of the start
+    // (a question up before the window exists) runs the shutdown once and ends the program.
+    glimmerby::TerminationSignals terminations;
+    QObject::connect(&terminations, &glimmerby::TerminationSignals::received, &glimmerby,
+                     &glimmerby::Application::requestTermination);
     // The whole command line is one path, its words joined by single blanks.
     const QString commandLine = QApplication::arguments().mid(1).join(u' ');
     if (!glimmerby.Main(commandLine))
         return 0;
     boxes.parent = glimmerby.form();
-
-    glimmerby::TerminationSignals terminations;
-    QObject::connect(&terminations, &glimmerby::TerminationSignals::received, glimmerby.form(),
-                     &QWidget::close);
     // A desktop session that ends quits without closing the window first.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &glimmerby,
                      &glimmerby::Application::shutdown);

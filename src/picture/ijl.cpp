@@ -123,14 +123,8 @@ void IJL::ReportJpegError(const QString &message, int code) {
 
 bool IJL::JpegRead(cDIBSection &dib, const QString &path) {
     dib.CleanUp();
-    QFile file(path);
     QByteArray data;
-    if (file.open(QIODevice::ReadOnly) && file.size() <= MaxJpegFileBytes) {
-        data.resize(file.size());
-        if (file.read(data.data(), data.size()) != data.size())
-            data.clear();
-    }
-    if (data.isEmpty()) {
+    if (ReadRegularFile(path, MaxJpegFileBytes, data) != 0 || data.isEmpty()) {
         ReportJpegError(QStringLiteral("FAILED TO READ IMAGE PARAMS"), JpegCode::FileUnreadable);
         return false;
     }
@@ -183,11 +177,8 @@ bool IJL::JpegReadBuffer(cDIBSection &dib, const unsigned char *data, std::size_
 
 bool IJL::JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target, QSize &natural) {
     dib.CleanUp();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() <= 0 || file.size() > MaxJpegFileBytes)
-        return false;
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() != file.size())
+    QByteArray bytes;
+    if (ReadRegularFile(path, MaxJpegFileBytes, bytes) != 0 || bytes.isEmpty())
         return false;
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
     const auto size = static_cast<unsigned long>(bytes.size());
