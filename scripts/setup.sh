@@ -7,7 +7,7 @@ packages=(
     build-essential cmake pkg-config
     qt6-base-dev libqt6opengl6-dev
     libmpv-dev libturbojpeg0-dev libexif-dev libfluidsynth-dev timgm6mb-soundfont
-    xvfb xauth libgl1-mesa-dri
+    xvfb xauth libgl1-mesa-dri dbus-daemon at-spi2-core
     ffmpeg imagemagick libjpeg-turbo-progs libvips-tools
 )
 missing=()

@@ -10,8 +10,11 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace glimmerby {
 
@@ -33,29 +36,17 @@ bool drawsIntoWindow(const PlayerOptions &options) {
 
 MediaPlayer::MediaPlayer(Role role, QWidget *parent, const PlayerOptions &options)
     : QWidget(parent), m_role(role), m_options(options) {
-    MpvEngine::Config config;
-    config.audioOutput = options.audioOutput;
-    config.videoOutput = options.videoOutput;
-    config.video = role == Role::Movie;
-    m_mpv = std::make_unique<MpvEngine>(config);
-    connectEngine(m_mpv.get());
-
     m_layout = new QVBoxLayout(this);
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(0);
     if (role == Role::Movie) {
-        if (drawsIntoWindow(options)) {
-            m_video = new VideoView(m_mpv.get(), this);
-            m_picture = m_video;
-            connect(m_video, &VideoView::doubleClicked, this,
-                    [this] { setDisplaySize(m_fullScreen ? 4 : 3); });
-        } else {
-            m_picture = new QWidget(this);
-            QPalette black = m_picture->palette();
-            black.setColor(QPalette::Window, Qt::black);
-            m_picture->setPalette(black);
-            m_picture->setAutoFillBackground(true);
-        }
+        // A black area until the movie picture is first shown: an OpenGL view in the window
+        // would load the whole OpenGL stack at start, which a picture does not need.
+        m_picture = new QWidget(this);
+        QPalette black = m_picture->palette();
+        black.setColor(QPalette::Window, Qt::black);
+        m_picture->setPalette(black);
+        m_picture->setAutoFillBackground(true);
         m_layout->addWidget(m_picture, 1);
     }
     if (role != Role::Music) {
@@ -106,6 +97,54 @@ void MediaPlayer::connectEngine(PlaybackEngine *engine) {
     });
 }
 
+MpvEngine *MediaPlayer::mpvEngine() {
+    if (!m_mpv) {
+        MpvEngine::Config config;
+        config.audioOutput = m_options.audioOutput;
+        config.videoOutput = m_options.videoOutput;
+        config.video = m_role == Role::Movie;
+        m_mpv = std::make_unique<MpvEngine>(config);
+        m_mpv->setMute(m_muted);
+        connectEngine(m_mpv.get());
+    }
+    return m_mpv.get();
+}
+
+bool MediaPlayer::drawsPicture() const {
+    return m_role == Role::Movie && drawsIntoWindow(m_options);
+}
+
+void MediaPlayer::makeVideoView() {
+    if (m_video || !drawsPicture())
+        return;
+    m_video = new VideoView(mpvEngine(), this);
+    connect(m_video, &VideoView::doubleClicked, this,
+            [this] { setDisplaySize(m_fullScreen ? 4 : 3); });
+    connect(m_video, &VideoView::surfaceReady, this, &MediaPlayer::openWaitingFile);
+    QWidget *placeholder = m_picture;
+    m_picture = m_video;
+    m_layout->replaceWidget(placeholder, m_video);
+    delete placeholder;
+}
+
+void MediaPlayer::showEvent(QShowEvent *event) {
+    makeVideoView();
+    QWidget::showEvent(event);
+}
+
+void MediaPlayer::openWaitingFile() {
+    if (!m_waiting.active)
+        return;
+    const Waiting asked = m_waiting;
+    m_waiting = {};
+    m_mpv->load(m_fileName);
+    if (asked.position > 0)
+        m_mpv->setPosition(asked.position);
+    if (asked.play)
+        m_mpv->play();
+    refreshControls();
+}
+
 MidiEngine *MediaPlayer::midiEngine() {
     if (!m_midi) {
         m_midi = std::make_unique<MidiEngine>(m_options.audioOutput);
@@ -116,6 +155,7 @@ MidiEngine *MediaPlayer::midiEngine() {
 }
 
 void MediaPlayer::setFileName(const QString &path) {
+    m_waiting = {};
     if (path.isEmpty()) {
         if (m_active)
             m_active->close();
@@ -137,29 +177,42 @@ void MediaPlayer::setFileName(const QString &path) {
         return;
     }
     PlaybackEngine *engine = isMidiFile(path) ? static_cast<PlaybackEngine *>(midiEngine())
-                                              : static_cast<PlaybackEngine *>(m_mpv.get());
+                                              : static_cast<PlaybackEngine *>(mpvEngine());
     if (m_active && m_active != engine)
         m_active->close();
     m_active = engine;
     m_fileName = path;
-    engine->load(path);
+    if (engine == m_mpv.get() && drawsPicture() && !(m_video && m_video->hasSurface())) {
+        // Opened before the picture can be drawn (the window is not on screen yet): libmpv
+        // would give up the video, so the file waits for the surface.
+        m_mpv->close();
+        m_waiting.active = true;
+    } else {
+        engine->load(path);
+    }
     refreshControls();
 }
 
 void MediaPlayer::Play() {
-    if (m_active && !m_fileName.isEmpty())
+    if (m_waiting.active)
+        m_waiting.play = true;
+    else if (m_active && !m_fileName.isEmpty())
         m_active->play();
     refreshControls();
 }
 
 void MediaPlayer::Stop() {
-    if (m_active)
+    if (m_waiting.active)
+        m_waiting.play = false, m_waiting.position = 0;
+    else if (m_active)
         m_active->stop();
     refreshControls();
 }
 
 void MediaPlayer::Pause() {
-    if (m_active)
+    if (m_waiting.active)
+        m_waiting.play = false;
+    else if (m_active)
         m_active->pause();
     refreshControls();
 }
@@ -172,17 +225,22 @@ void MediaPlayer::togglePlay() {
 }
 
 double MediaPlayer::CurrentPosition() const {
+    if (m_waiting.active)
+        return m_waiting.position;
     return m_active ? m_active->position() : 0;
 }
 
 void MediaPlayer::setCurrentPosition(double seconds) {
-    if (m_active)
+    if (m_waiting.active)
+        m_waiting.position = std::max(0.0, seconds);
+    else if (m_active)
         m_active->setPosition(seconds);
 }
 
 void MediaPlayer::setMute(bool mute) {
     m_muted = mute;
-    m_mpv->setMute(mute);
+    if (m_mpv)
+        m_mpv->setMute(mute);
     if (m_midi)
         m_midi->setMute(mute);
     if (m_controls)
@@ -190,6 +248,8 @@ void MediaPlayer::setMute(bool mute) {
 }
 
 bool MediaPlayer::isPlaying() const {
+    if (m_waiting.active)
+        return m_waiting.play;
     return m_active && m_active->isPlaying();
 }
 
@@ -198,13 +258,16 @@ double MediaPlayer::duration() const {
 }
 
 bool MediaPlayer::hasFile() const {
+    if (m_waiting.active)
+        return true;
     return m_active && m_active->hasFile();
 }
 
 bool MediaPlayer::decoderMuted() const {
     if (m_active == m_midi.get() && m_midi)
         return m_muted; // FluidSynth is silenced through its gain, which we set
-    return m_mpv->decoderMuted();
+    // A decoder not made yet is given the state when it is made.
+    return m_mpv ? m_mpv->decoderMuted() : m_muted;
 }
 
 QOpenGLWidget *MediaPlayer::videoWidget() const {
@@ -233,6 +296,7 @@ void MediaPlayer::setDisplaySize(int size) {
 void MediaPlayer::enterFullScreen() {
     if (m_role != Role::Movie || !m_picture || m_fullScreen)
         return;
+    makeVideoView();
     m_fullScreen = new FullScreenWindow(m_picture);
     m_fullScreen->setWindowTitle(window()->windowTitle());
     connect(m_fullScreen, &FullScreenWindow::leaveRequested, this, [this] { setDisplaySize(4); });

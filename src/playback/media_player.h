@@ -77,6 +77,7 @@ class MediaPlayer : public QWidget {
 
   protected:
     bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
 
@@ -88,6 +89,8 @@ class MediaPlayer : public QWidget {
     int m_displaySize = 4;
     bool m_controlsVisible = true;
 
+    // Each decoder is made when it is first needed: a start that shows a picture pays
+    // for none of them.
     std::unique_ptr<MpvEngine> m_mpv;
     std::unique_ptr<MidiEngine> m_midi;
     PlaybackEngine *m_active = nullptr;
@@ -98,8 +101,20 @@ class MediaPlayer : public QWidget {
     FullScreenWindow *m_fullScreen = nullptr;
     QTimer m_refresh;
 
+    // A file opened in the movie player before its picture can be drawn waits here, with
+    // what was asked of it meanwhile, and opens once the picture's surface exists.
+    struct Waiting {
+        bool active = false;
+        bool play = false;
+        double position = 0;
+    } m_waiting;
+
     void connectEngine(PlaybackEngine *engine);
+    MpvEngine *mpvEngine();
     MidiEngine *midiEngine();
+    bool drawsPicture() const;
+    void makeVideoView();
+    void openWaitingFile();
     void refreshControls();
     void togglePlay();
     void enterFullScreen();

@@ -33,6 +33,8 @@ void VideoView::initializeGL() {
     m_contextGone = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this,
                             &VideoView::releaseRenderer, Qt::DirectConnection);
     m_engine->createRenderContext();
+    m_hasSurface = true;
+    emit surfaceReady();
 }
 
 void VideoView::paintGL() {

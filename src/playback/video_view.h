@@ -17,9 +17,13 @@ class VideoView : public QOpenGLWidget {
     void releaseRenderer();
     // How many frames were drawn from the engine since the widget was made.
     int framesDrawn() const { return m_framesDrawn; }
+    // The GL surface has been set up once (with a render context, or without one where
+    // OpenGL cannot serve): a file opened from now on gets its picture.
+    bool hasSurface() const { return m_hasSurface; }
 
   signals:
     void doubleClicked();
+    void surfaceReady(); // after every set-up of the GL surface
 
   protected:
     void initializeGL() override;
@@ -29,6 +33,7 @@ class VideoView : public QOpenGLWidget {
   private:
     MpvEngine *m_engine;
     int m_framesDrawn = 0;
+    bool m_hasSurface = false;
     QMetaObject::Connection m_contextGone;
 };
 

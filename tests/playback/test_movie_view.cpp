@@ -105,6 +105,20 @@ class TestMovieView : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(showsPicture(host.player), timeoutMs);
     }
 
+    // Asked to play long before the window is on screen (longer than the clip lasts), the
+    // movie waits for its picture and then plays in full.
+    void playAskedLongBeforeTheWindowShowsPlaysOnceShown() {
+        Host host;
+        QSignalSpy started(host.player, &MediaPlayer::NewStream);
+        host.player->setFileName(sample("clip.mpg"));
+        host.player->Play();
+        QTest::qWait(2500);
+        QVERIFY(host.player->isPlaying());
+        QVERIFY(host.show());
+        QVERIFY(started.wait(timeoutMs));
+        QTRY_VERIFY_WITH_TIMEOUT(showsPicture(host.player), timeoutMs);
+    }
+
     void controlBarFollowsTheFlag() {
         Host host;
         QVERIFY(host.show());

@@ -17,6 +17,8 @@
 #include "windows/picture_widgets.h"
 
 #include <QAccessible>
+#include <QOpenGLWidget>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -60,6 +62,29 @@ struct Running : AppSandbox {
 };
 
 } // namespace
+
+// What the window shows on the screen itself, read back from the display.
+QImage onScreen(QWidget *widget) {
+    return widget->screen()
+        ->grabWindow(widget->window()->winId(), widget->mapTo(widget->window(), QPoint()).x(),
+                     widget->mapTo(widget->window(), QPoint()).y(), widget->width(),
+                     widget->height())
+        .toImage();
+}
+
+// testsrc2 (the clips and the test card pictures) is colourful: many colours, mostly lit.
+bool colourful(const QImage &image) {
+    QSet<QRgb> colours;
+    int lit = 0, samples = 0;
+    for (int y = 0; y < image.height(); y += 5)
+        for (int x = 0; x < image.width(); x += 5) {
+            const QRgb p = image.pixel(x, y);
+            ++samples;
+            lit += qRed(p) + qGreen(p) + qBlue(p) > 60;
+            colours.insert(p & 0xF0F0F0);
+        }
+    return samples > 0 && lit * 2 > samples && colours.size() > 12;
+}
 
 class TestPreview : public QObject {
     Q_OBJECT
@@ -263,6 +288,39 @@ class TestPreview : public QObject {
         QVERIFY(!f.Timer1->isActive());
         r.state().SlideShowOn = 0;
         f.MediaPlayer2->setFileName({});
+    }
+
+    // The players are made on first use: after a picture, each kind plays the first time.
+    void eachKindPlaysFirstAfterAPicture_data() {
+        QTest::addColumn<QString>("file");
+        for (const char *name : {"clip.mpg", "beep.wav", "tune.mid"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+    void eachKindPlaysFirstAfterAPicture() {
+        QFETCH(QString, file);
+        Running r({"landscape.jpg", file});
+        Form1 &f = r.form();
+        r.click("landscape.jpg");
+        QVERIFY(f.photo->isVisible());
+        r.click(file);
+        MediaPlayer *player = f.MediaPlayer2->isVisible() ? f.MediaPlayer2 : f.MP;
+        QCOMPARE(player->fileName(), r.media.filePath(file));
+        QTRY_VERIFY_WITH_TIMEOUT(player->CurrentPosition() > 0.2, 15000);
+        if (player == f.MediaPlayer2)
+            QTRY_VERIFY_WITH_TIMEOUT(colourful(onScreen(player->videoWidget())), 15000);
+    }
+
+    void pictureMoviePictureEachShownInTurn() {
+        Running r({"landscape.jpg", "clip.mpg"});
+        Form1 &f = r.form();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        r.click("landscape.jpg");
+        QTRY_VERIFY(colourful(onScreen(f.photo)));
+        r.click("clip.mpg");
+        QTRY_VERIFY_WITH_TIMEOUT(colourful(onScreen(f.MediaPlayer2->videoWidget())), 15000);
+        r.click("landscape.jpg");
+        QVERIFY(!f.MediaPlayer2->isVisible());
+        QTRY_VERIFY(colourful(onScreen(f.photo)));
     }
 
     void steppingWrapsAndMatchesExactCase() {

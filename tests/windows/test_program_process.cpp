@@ -1,13 +1,140 @@
-// The real program as a process: the system closing it saves the settings, and a second
-// copy started while it runs ends without touching them.
+// The real program as a process: the system closing it saves the settings, a second copy
+// started while it runs ends without touching them, and a movie or a sound named on the
+// command line plays as the program comes up.
 
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
+
+namespace {
+
+QString sample(const QString &name) {
+    return QStringLiteral(GLIMMERBY_SAMPLES_DIR "/") + name;
+}
+
+// Frames of testsrc2 on screen: many strongly coloured pixels.
+int colouredSamples(const QImage &screen) {
+    int coloured = 0;
+    for (int y = 0; y < screen.height(); y += 4) {
+        for (int x = 0; x < screen.width(); x += 4) {
+            const QRgb p = screen.pixel(x, y);
+            const int hi = std::max({qRed(p), qGreen(p), qBlue(p)});
+            const int lo = std::min({qRed(p), qGreen(p), qBlue(p)});
+            coloured += hi - lo > 90 ? 1 : 0;
+        }
+    }
+    return coloured;
+}
+
+// A session bus of the test's own, through which the program's accessibility tree is read
+// as a screen reader reads it (AT-SPI).
+class AccessibilityBus {
+  public:
+    ~AccessibilityBus() {
+        QDBusConnection::disconnectFromBus(QStringLiteral("a11y"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("session"));
+        m_daemon.kill();
+        m_daemon.waitForFinished(5000);
+    }
+    bool start() {
+        m_daemon.start(QStringLiteral("dbus-daemon"),
+                       {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                        QStringLiteral("--print-address=1")});
+        if (!m_daemon.waitForStarted(5000) || !m_daemon.waitForReadyRead(5000))
+            return false;
+        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+        return !m_address.isEmpty();
+    }
+    QString address() const { return m_address; }
+
+    // The accessible names of every object of every application, read afresh.
+    QStringList names() {
+        QStringList found;
+        if (!connectA11y())
+            return found;
+        const QDBusConnection bus = QDBusConnection(QStringLiteral("a11y"));
+        const QDBusMessage list = bus.call(QDBusMessage::createMethodCall(
+            "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "ListNames"));
+        for (const QString &name : list.arguments().value(0).toStringList()) {
+            if (name.startsWith(u':'))
+                walk(bus, name, QStringLiteral("/org/a11y/atspi/accessible/root"), found, 0);
+        }
+        return found;
+    }
+
+  private:
+    QProcess m_daemon;
+    QString m_address;
+
+    bool connectA11y() {
+        if (QDBusConnection(QStringLiteral("a11y")).isConnected())
+            return true;
+        const QDBusConnection session =
+            QDBusConnection::connectToBus(m_address, QStringLiteral("session"));
+        const QDBusMessage reply = session.call(QDBusMessage::createMethodCall(
+            "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress"));
+        const QString a11y = reply.arguments().value(0).toString();
+        return !a11y.isEmpty() &&
+               QDBusConnection::connectToBus(a11y, QStringLiteral("a11y")).isConnected();
+    }
+
+    static void walk(const QDBusConnection &bus, const QString &service, const QString &path,
+                     QStringList &found, int depth) {
+        if (depth > 40 || found.size() > 5000)
+            return;
+        QDBusMessage get =
+            QDBusMessage::createMethodCall(service, path, "org.freedesktop.DBus.Properties", "Get");
+        get << QStringLiteral("org.a11y.atspi.Accessible") << QStringLiteral("Name");
+        const QDBusMessage name = bus.call(get, QDBus::Block, 2000);
+        found << name.arguments().value(0).value<QDBusVariant>().variant().toString();
+        const QDBusMessage children =
+            bus.call(QDBusMessage::createMethodCall(service, path, "org.a11y.atspi.Accessible",
+                                                    "GetChildren"),
+                     QDBus::Block, 2000);
+        if (children.arguments().isEmpty())
+            return;
+        const QDBusArgument arg = children.arguments().at(0).value<QDBusArgument>();
+        QList<QPair<QString, QString>> list;
+        arg.beginArray();
+        while (!arg.atEnd()) {
+            QString childService;
+            QDBusObjectPath childPath;
+            arg.beginStructure();
+            arg >> childService >> childPath;
+            arg.endStructure();
+            list.append({childService, childPath.path()});
+        }
+        arg.endArray();
+        for (const auto &[childService, childPath] : list)
+            walk(bus, childService, childPath, found, depth + 1);
+    }
+};
+
+// The seconds of the player's time label ("m:ss / m:ss") among the names, -1 without one.
+int playedSeconds(const QStringList &names) {
+    static const QRegularExpression time(QStringLiteral("^(\\d+):(\\d\\d) / \\d+:\\d\\d$"));
+    int best = -1;
+    for (const QString &name : names) {
+        const QRegularExpressionMatch m = time.match(name);
+        if (m.hasMatch())
+            best = std::max(best, m.captured(1).toInt() * 60 + m.captured(2).toInt());
+    }
+    return best;
+}
+
+} // namespace
 
 class TestProgramProcess : public QObject {
     Q_OBJECT
@@ -29,7 +156,54 @@ class TestProgramProcess : public QObject {
         QVERIFY(!QFile::exists(ini));
     }
 
+    // A program directory whose settings skip the splash window, and the file to open in
+    // a directory of its own.
+    struct Started {
+        QTemporaryDir dir, media;
+        QProcess process;
+        ~Started() {
+            if (process.state() == QProcess::Running) {
+                ::kill(process.processId(), SIGTERM);
+                process.waitForFinished(15000);
+            }
+        }
+    };
+    bool startWith(Started &s, const QString &file, const QProcessEnvironment &env) {
+        const QString exe = installCopy(s.dir);
+        QFile ini(s.dir.filePath("Glimmerby.ini"));
+        if (exe.isEmpty() || !ini.open(QIODevice::WriteOnly))
+            return false;
+        ini.write("[UserProfile]\nShowSplash=False\n");
+        ini.close();
+        const QString target = s.media.filePath(QFileInfo(file).fileName());
+        if (!QFile::copy(file, target))
+            return false;
+        s.process.setProcessEnvironment(env);
+        s.process.start(exe, {target});
+        return s.process.waitForStarted(10000);
+    }
+
   private slots:
+    void movieOnTheCommandLinePlaysOnScreen() {
+        Started s;
+        QVERIFY(startWith(s, sample("clip.mpg"), QProcessEnvironment::systemEnvironment()));
+        QScreen *screen = QGuiApplication::primaryScreen();
+        QVERIFY(screen);
+        // The clip lasts two seconds: look for its frames while it plays.
+        QTRY_VERIFY_WITH_TIMEOUT(colouredSamples(screen->grabWindow(0).toImage()) > 1500, 15000);
+    }
+
+    void soundOnTheCommandLinePlays() {
+        AccessibilityBus bus;
+        QVERIFY(bus.start());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
+        env.insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+        Started s;
+        QVERIFY(startWith(s, sample("song.mp3"), env));
+        QTRY_VERIFY_WITH_TIMEOUT(playedSeconds(bus.names()) > 0, 20000);
+    }
+
     void sigtermSavesSettings() {
         QTemporaryDir dir;
         const QString exe = installCopy(dir);
@@ -87,5 +261,5 @@ class TestProgramProcess : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(TestProgramProcess)
+QTEST_MAIN(TestProgramProcess)
 #include "test_program_process.moc"
