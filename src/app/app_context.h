@@ -26,6 +26,7 @@ class NameClash;
 class CopyMove;
 class FileClipboard;
 class FileEvents;
+class DescriptionField;
 
 struct AppContext {
     AppState &state;
@@ -48,6 +49,9 @@ struct AppContext {
     CopyMove *copyMove = nullptr;           // the copy and move batches
     FileClipboard *clipboard = nullptr;     // the program's own cut, copy and paste
     FileEvents *fileEvents = nullptr;       // told of every file a command copied or moved
+
+    // The description field Text2, the properties panel, descriptions following files.
+    DescriptionField *descriptions = nullptr;
 
     // The help window, once there is one; empty: help does nothing.
     std::function<void()> ShowHelp;

@@ -17,13 +17,16 @@
 #include "picture/ijl.h"
 #include "picture/picture_view.h"
 #include "picture/status_line.h"
+#include "shell/description_field.h"
 #include "shell/key_commands.h"
 #include "shell/layout_controller.h"
 #include "shell/toggles_controller.h"
 #include "shell/window_layout.h"
 #include "windows/form1.h"
+#include "windows/help_window.h"
 #include "windows/picture_widgets.h"
 #include "windows/qt_input_boxes.h"
+#include "windows/splash.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -37,6 +40,10 @@ Application::Application(MessageBoxes &boxes, const StartOptions &options)
     : m_boxes(boxes), m_options(options) {}
 
 Application::~Application() {
+    if (m_help)
+        m_help->CloseHelp();
+    delete m_about.data();
+    delete m_splash.data();
     // Controllers are children of the window; the context and the codec outlive them.
     m_form.reset();
 }
@@ -74,17 +81,126 @@ bool Application::Main(const QString &commandLine) {
     s.ShowSplashSetting = startup.ShowSplash;
     s.SplashTime = startup.SplashTime;
 
-    if (s.ShowSplashSetting == QLatin1String("True"))
+    if (s.ShowSplashSetting == QLatin1String("True")) {
         s.SplashTime = 1; // the splash window's hand-over interval
-    else
-        s.SplashTime = 100;
-    createWindow();
-    Form_Load(commandLine);
+        startSplash(commandLine);
+        return true;
+    }
+    s.SplashTime = 100;
+    loadMainWindow(commandLine);
     if (m_terminating)
         return false; // ended during the load: the window is never shown
     m_form->show();
     s.BatchBusy = 0;
     return true;
+}
+
+void Application::loadMainWindow(const QString &commandLine) {
+    m_loading = true;
+    createWindow();
+    emit mainWindowCreated(m_form.get());
+    Form_Load(commandLine);
+    m_loading = false;
+    if (m_terminating)
+        endAfterTermination();
+}
+
+void Application::startSplash(const QString &commandLine) {
+    m_commandLine = commandLine;
+    m_splash = new Splash;
+    Splash &sp = *m_splash;
+    sp.setAttribute(Qt::WA_DeleteOnClose);
+    sp.Timer1->setInterval(m_state.SplashTime);
+    sp.SPB->setRange(0, 61);
+    sp.SPB->setValue(1);
+    sp.SPB->show();
+    connect(sp.Timer1, &QTimer::timeout, this, &Application::Splash_Timer1);
+    // Closing the splash window before the main window is up finishes the hand-over;
+    // otherwise a process without windows would keep running (and keep its lock).
+    connect(&sp, &Splash::closing, this, [this] {
+        if (m_loading)
+            m_handOverDue = true;
+        else if (m_splash && !m_shutDown)
+            finishHandOver();
+    });
+    sp.show();
+    sp.repaint();
+    sp.Timer1->start();
+}
+
+void Application::Splash_Timer1() {
+    if (!m_splash)
+        return;
+    Splash &sp = *m_splash;
+    // Stopped while the main window loads: an event loop inside the load must not run
+    // the second tick, which deletes the splash window under this handler.
+    sp.Timer1->stop();
+    sp.tickCount += 1;
+    if (sp.tickCount == 1) {
+        loadMainWindow(m_commandLine);
+        if (!m_splash)
+            return;
+        if (m_handOverDue) {
+            finishHandOver();
+            return;
+        }
+        sp.SPB->setMaximum(sp.Timer1->interval());
+        sp.SPB->setValue(1);
+        sp.Timer2->start();
+        sp.Timer1->start();
+        return;
+    }
+    finishHandOver();
+}
+
+void Application::finishHandOver() {
+    if (!m_form) {
+        loadMainWindow(m_commandLine);
+        if (!m_form)
+            return;
+    }
+    if (m_splash) {
+        m_splash->Timer1->stop();
+        m_splash->Timer2->stop();
+        m_splash->SPB->setValue(m_splash->SPB->maximum());
+    }
+    m_form->show();
+    m_state.BatchBusy = 0;
+    if (m_splash) {
+        Splash *sp = m_splash;
+        m_splash = nullptr;
+        disconnect(sp, nullptr, this, nullptr);
+        sp->hide();
+        sp->deleteLater();
+    }
+}
+
+void Application::advanceSplash(int units) {
+    if (m_splash)
+        m_splash->SPB->setValue(std::min(m_splash->SPB->value() + units, m_splash->SPB->maximum()));
+}
+
+void Application::ShowAboutWindow() {
+    if (!m_form)
+        return;
+    if (m_about) { // one at a time
+        m_about->raise();
+        m_about->activateWindow();
+        return;
+    }
+    m_form->showMinimized();
+    m_about = new Splash;
+    Splash &about = *m_about;
+    about.setAttribute(Qt::WA_DeleteOnClose);
+    about.useAsAbout();
+    connect(about.Command2, &QPushButton::clicked, this, [this] { m_help->ShowHelp(); });
+    // "Close" and the window's frame both bring the main window back.
+    connect(&about, &Splash::closing, this, [this] {
+        if (m_form && !m_shutDown)
+            m_form->showNormal();
+    });
+    about.show();
+    about.Command2->setFocus();
 }
 
 void Application::createWindow() {
@@ -103,6 +219,7 @@ void Application::createWindow() {
     ctx.toggles = m_toggles;
     ctx.fileEvents = new FileEvents(this);
     ctx.files = new FileCommands(ctx);
+    ctx.descriptions = new DescriptionField(ctx);
     auto inputs = std::make_unique<QtInputBoxes>();
     inputs->parent = m_form.get();
     ctx.dialog = new OptionsDialog(ctx, *inputs);
@@ -112,6 +229,10 @@ void Application::createWindow() {
     connect(m_form->mnuOpenPSP, &QAction::triggered, ctx.files, &FileCommands::OpenInEditor);
 
     connect(m_toggles, &TogglesController::exitRequested, m_form.get(), &QWidget::close);
+    m_help = std::make_unique<Help>();
+    ctx.ShowHelp = [this] { m_help->ShowHelp(); };
+    connect(m_toggles, &TogglesController::helpRequested, this, [this] { m_ctx->ShowHelp(); });
+    connect(m_toggles, &TogglesController::aboutRequested, this, &Application::ShowAboutWindow);
     connect(m_form.get(), &Form1::closeRequested, this, &Application::shutdown);
     connect(m_form.get(), &Form1::keyDown, this,
             [this](int key, Qt::KeyboardModifiers mods) { m_ctx->keys->Form_KeyDown(key, mods); });
@@ -130,6 +251,7 @@ void Application::Form_Load(const QString &commandLine) {
     Form1 &f = *m_form;
     AppContext &ctx = *m_ctx;
     AppState &s = m_state;
+    m_help->InitHelp(f, s.AppDir);
     s.JpegQuality = 100;
     f.setWindowTitle(StatusLine::caption(s.CurrentFile));
     f.SSFrame1->move(0, f.SSFrame1->y());
@@ -146,7 +268,9 @@ void Application::Form_Load(const QString &commandLine) {
     f.setPanelText(4, QStringLiteral("Qty=%1-Func=None  ").arg(s.JpegQuality));
     f.MediaPlayer2->setDisplaySize(4);
     ctx.preview->SizeMoviePlayer();
+    advanceSplash(15);
     LoadSettings();
+    advanceSplash(42);
     f.MediaPlayer2->setControlsVisible(s.ControlsVisible != 0);
     openCommandLine(commandLine);
 }
@@ -267,24 +391,39 @@ void Application::requestTermination() {
     if (m_terminating)
         return;
     m_terminating = true;
-    shutdown();
-    // A question open during start-up (or a dialog of the running window) is closed, and
-    // any that the load opens after it, until the load is over and the window can close.
+    // A question open now (during start-up, or a dialog of the running window) is closed,
+    // and so is any that the rest of the load opens.
     auto *closer = new QTimer(this);
     closer->setInterval(20);
-    connect(closer, &QTimer::timeout, this, [this] {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
+    connect(closer, &QTimer::timeout, this, [] {
+        if (QWidget *modal = QApplication::activeModalWidget())
             modal->close();
-            return;
-        }
-        if (m_form && m_form->isVisible())
-            m_form->close();
     });
     closer->start();
     if (QWidget *modal = QApplication::activeModalWidget())
         modal->close();
-    else if (m_form && m_form->isVisible())
+    // Under the splash window the main window may not be loaded yet: it is loaded now, so
+    // that the settings are saved as a close would save them.
+    if (!m_form && !m_loading && m_splash)
+        loadMainWindow(m_commandLine);
+    shutdown(); // saves what the load has set so far
+    if (!m_loading)
+        endAfterTermination();
+}
+
+void Application::endAfterTermination() {
+    if (m_splash) {
+        Splash *sp = m_splash;
+        m_splash = nullptr;
+        disconnect(sp, nullptr, this, nullptr);
+        sp->Timer1->stop();
+        sp->Timer2->stop();
+        sp->hide();
+        sp->deleteLater();
+    }
+    if (m_form && m_form->isVisible())
         m_form->close();
+    QCoreApplication::quit(); // nothing to do while Main still runs: it returns false
 }
 
 void Application::shutdown() {
@@ -293,7 +432,9 @@ void Application::shutdown() {
     m_shutDown = true;
     removeScratchFiles(m_state.DataDir);
     SaveSettings();
-    // The help window, once there is one, closes with the program.
+    m_help->CloseHelp();
+    if (m_about)
+        m_about->close();
     m_form->MediaPlayer2->setFileName(QString());
     m_form->MP->setFileName(QString());
     m_form->MediaPlayer1->setFileName(QString());

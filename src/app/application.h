@@ -6,8 +6,10 @@
 #include "app/app_context.h"
 #include "app/app_state.h"
 #include "playback/media_player.h"
+#include "windows/splash.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 #include <memory>
@@ -17,6 +19,7 @@ namespace glimmerby {
 class SingleInstance;
 class InputBoxes;
 class TogglesController;
+class Help;
 
 struct StartOptions {
     QString appDir;        // the program's directory; empty: the executable's
@@ -43,9 +46,21 @@ class Application : public QObject {
     void shutdown();
     bool hasShutDown() const { return m_shutDown; }
     // The system asks the program to end (a termination signal), at any moment of the
-    // run, start-up included: the shutdown runs once (saving what the load has set so
-    // far), questions still open are closed, and the window closes or is never shown.
+    // run, start-up included: a start under the splash window loads the main window first,
+    // the shutdown runs once (saving what the load has set so far), questions still open
+    // are closed, and the window closes or is never shown.
     void requestTermination();
+
+    // The splash window while it covers start-up; null otherwise.
+    Splash *splash() const { return m_splash; }
+    // The about window while it is open; null otherwise.
+    Splash *aboutWindow() const { return m_about; }
+    Help *help() const { return m_help.get(); }
+    // Minimises the main window and shows the splash window as the about window.
+    void ShowAboutWindow();
+
+  signals:
+    void mainWindowCreated(QWidget *window);
 
   private:
     void createWindow();
@@ -53,6 +68,12 @@ class Application : public QObject {
     void LoadSettings();
     void SaveSettings();
     void openCommandLine(const QString &commandLine);
+    void endAfterTermination();
+    void loadMainWindow(const QString &commandLine);
+    void startSplash(const QString &commandLine);
+    void Splash_Timer1();
+    void finishHandOver();
+    void advanceSplash(int units);
 
     MessageBoxes &m_boxes;
     StartOptions m_options;
@@ -66,6 +87,12 @@ class Application : public QObject {
     bool m_shutDown = false;
     bool m_terminating = false;
     QString m_settingsSource; // the file the settings are read from (see settingsSourceFor)
+    std::unique_ptr<Help> m_help;
+    QPointer<Splash> m_splash;
+    QPointer<Splash> m_about;
+    QString m_commandLine;      // for the main window loaded by the splash window
+    bool m_loading = false;     // the main window's load sequence is running
+    bool m_handOverDue = false; // the splash was closed during the load
 };
 
 } // namespace glimmerby

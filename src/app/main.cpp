@@ -7,6 +7,7 @@
 #include "windows/qt_message_boxes.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <clocale>
 
@@ -20,6 +21,8 @@ int main(int argc, char *argv[]) {
                                             .arg(glimmerby::VersionMinor)
                                             .arg(glimmerby::VersionRevision));
 
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/glimmerby/glimmerby.png")));
+
     glimmerby::QtMessageBoxes boxes;
     glimmerby::Application glimmerby(boxes);
     // Installed before anything else runs: a termination signal at any moment of the start
@@ -27,11 +30,14 @@ int main(int argc, char *argv[]) {
     glimmerby::TerminationSignals terminations;
     QObject::connect(&terminations, &glimmerby::TerminationSignals::received, &glimmerby,
                      &glimmerby::Application::requestTermination);
+    // Once the main window exists (at once, or on the splash window's first tick), the
+    // message boxes belong to it.
+    QObject::connect(&glimmerby, &glimmerby::Application::mainWindowCreated,
+                     [&boxes](QWidget *window) { boxes.parent = window; });
     // The whole command line is one path, its words joined by single blanks.
     const QString commandLine = QApplication::arguments().mid(1).join(u' ');
     if (!glimmerby.Main(commandLine))
         return 0;
-    boxes.parent = glimmerby.form();
     // A desktop session that ends quits without closing the window first.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &glimmerby,
                      &glimmerby::Application::shutdown);

@@ -8,6 +8,7 @@
 #include "browser/pane_widgets.h"
 #include "picture/picture_view.h"
 #include "picture/status_line.h"
+#include "shell/description_field.h"
 #include "shell/window_layout.h"
 #include "windows/form1.h"
 #include "windows/picture_widgets.h"
@@ -24,8 +25,9 @@ void PreviewDispatcher::applyTimerRule() {
         m_ctx.form.Timer1->stop();
 }
 
-void PreviewDispatcher::showDescription(const QString &) {
-    // The description box follows the previewed file once descriptions are kept.
+void PreviewDispatcher::showDescription(const QString &path) {
+    if (m_ctx.descriptions)
+        m_ctx.descriptions->showDescription(path);
 }
 
 void PreviewDispatcher::unrecognized() {

@@ -4,10 +4,12 @@
 
 #include "app/app_state.h"
 #include "app/application.h"
+#include "app/ini_file.h"
 #include "support/recording_boxes.h"
 #include "windows/form1.h"
 
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <memory>
 
@@ -18,6 +20,11 @@ struct AppSandbox {
     QTemporaryDir lockDir;
     RecordingBoxes boxes;
     std::unique_ptr<Application> app;
+    // false: a missing settings file is seeded with ShowSplash=False, so the main window
+    // is up when start() returns. true: start-up runs through the splash window, and
+    // start() waits for its hand-over.
+    bool splash = false;
+    bool waitForMain = true; // with splash: false returns while the splash window is up
 
     // withVideo: the movie player draws its picture (otherwise it decodes no video).
     bool start(const QString &commandLine = {}, bool withVideo = false) {
@@ -28,8 +35,15 @@ struct AppSandbox {
         options.players.audioOutput = "null";
         if (!withVideo)
             options.players.videoOutput = "null";
+        if (!splash && !IniDocument::load(ini()).value("UserProfile", "ShowSplash"))
+            WriteProfileString(ini(), "UserProfile", "ShowSplash", "False");
         app = std::make_unique<Application>(boxes, options);
-        return app->Main(commandLine);
+        if (!app->Main(commandLine))
+            return false;
+        if (!app->form() && waitForMain)
+            return QTest::qWaitFor([this] { return app->form() && app->form()->isVisible(); },
+                                   10000);
+        return true;
     }
     Form1 &form() { return *app->form(); }
     AppContext &ctx() { return *app->context(); }

@@ -61,6 +61,7 @@ class TestMainWindow : public QObject {
 
     void secondInstanceIsRefused() {
         Running first;
+        first.splash = true; // no settings file at all
         QVERIFY(first.start());
         Running second;
         second.lockDir.remove();
@@ -80,6 +81,7 @@ class TestMainWindow : public QObject {
         touch(r.appDir.filePath("tmp.jpg"), "x");
         touch(r.appDir.filePath("tmp.bmp"), "x");
         touch(r.appDir.filePath("keep.jpg"), "x");
+        r.splash = true; // the default start-up
         QVERIFY(r.start());
         QVERIFY(QFile::exists(r.appDir.filePath("tmp.jpg"))); // not removed at start
         r.form().close();
