@@ -42,11 +42,20 @@ inline const char *checkPictextInput(const QByteArray &data) {
     const QByteArray value = nl >= 0 ? data.mid(nl + 1, 4096) : data.mid(8, 4096);
     for (const QByteArray &section : {PictureTextSection, QByteArray("UserProfile")}) {
         IniDocument edited = doc;
+        if (IniDocument::lookup(data, section, key) != doc.value(section, key))
+            return "fast look-up differs from the document";
+        const std::optional<QByteArray> fast = IniDocument::withValue(data, section, key, value);
         if (edited.setValue(section, key, value)) {
             if (edited.value(section, key) != value)
                 return "written value reads back differently";
             if (!onlyOneLineTouched(data, edited.toBytes()))
                 return "a write changed another line";
+            if (fast && *fast != edited.toBytes())
+                return "fast write differs from the document";
+            if (fast && IniDocument::lookup(*fast, section, key) != value)
+                return "fast write reads back differently";
+        } else if (fast) {
+            return "fast write accepted what the document refused";
         }
     }
     (void)doc.profileString(PictureTextSection, key, "NONE");

@@ -7,8 +7,9 @@ packages=(
     build-essential cmake pkg-config
     qt6-base-dev libqt6opengl6-dev
     libmpv-dev libturbojpeg0-dev libexif-dev libfluidsynth-dev timgm6mb-soundfont
-    xvfb xauth libgl1-mesa-dri dbus-daemon at-spi2-core
+    xvfb xauth libgl1-mesa-dri dbus-daemon at-spi2-core xdotool
     ffmpeg imagemagick libjpeg-turbo-progs libvips-tools
+    desktop-file-utils xdotool
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -10,9 +10,11 @@
 #include "browser/media_kinds.h"
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"
+#include "organize/copy_move.h"
 #include "organize/destination.h"
 #include "organize/file_commands.h"
 #include "organize/file_events.h"
+#include "organize/name_clash.h"
 #include "organize/options_dialog.h"
 #include "picture/ijl.h"
 #include "picture/picture_view.h"
@@ -27,6 +29,11 @@
 #include "windows/picture_widgets.h"
 #include "windows/qt_input_boxes.h"
 #include "windows/splash.h"
+
+#if __has_include("picture/picture_modifier.h")
+#include "picture/picture_modifier.h"
+#define GLIMMERBY_HAS_MODIFIER 1
+#endif
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -224,6 +231,13 @@ void Application::createWindow() {
     inputs->parent = m_form.get();
     ctx.dialog = new OptionsDialog(ctx, *inputs);
     m_inputs = std::move(inputs);
+
+    ctx.clash = new NameClash(ctx);
+    ctx.copyMove = new CopyMove(ctx);
+#ifdef GLIMMERBY_HAS_MODIFIER
+    if (ctx.modifier) // the pipeline's clash check is the batch's own
+        ctx.modifier->setClashCheck([&ctx] { return ctx.clash->MakeUniqueDestName(); });
+#endif
 
     connect(m_form->mnuDelete, &QAction::triggered, ctx.files, &FileCommands::DeleteSelectedFiles);
     connect(m_form->mnuOpenPSP, &QAction::triggered, ctx.files, &FileCommands::OpenInEditor);

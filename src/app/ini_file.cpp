@@ -6,6 +6,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -283,9 +284,119 @@ QByteArray IniDocument::toBytes() const {
     return out;
 }
 
+namespace {
+
+struct RawKeyLine {
+    qsizetype textEnd = 0;     // end of the line's text (before "\r\n" or "\n")
+    qsizetype equalsPos = -1;  // the "=", -1 when the line has none
+};
+
+bool sameNameAt(const char *p, qsizetype size, const QByteArray &name) {
+    if (size != name.size())
+        return false;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (foldAscii(p[i]) != foldAscii(name[i]))
+            return false;
+    }
+    return true;
+}
+
+void trimSpan(const char *data, qsizetype &begin, qsizetype &end) {
+    while (begin < end && isBlank(data[begin]))
+        ++begin;
+    while (end > begin && isBlank(data[end - 1]))
+        --end;
+}
+
+// The line of the first matching key in the first matching section, by the rules of
+// find(), scanning the bytes without copying them.
+std::optional<RawKeyLine> findRawKey(const QByteArray &content, const QByteArray &section,
+                                     const QByteArray &key) {
+    const char *data = content.constData();
+    const qsizetype n = content.size();
+    bool inSection = false;
+    for (qsizetype start = 0; start < n;) {
+        const char *nl = static_cast<const char *>(std::memchr(data + start, '\n', size_t(n - start)));
+        const qsizetype next = nl ? (nl - data) + 1 : n;
+        qsizetype end = nl ? (nl - data) : n;
+        if (nl && end > start && data[end - 1] == '\r')
+            --end;
+        qsizetype i = start;
+        if (start == 0 && content.startsWith(Utf8Bom))
+            i = Utf8Bom.size();
+        while (i < end && isBlank(data[i]))
+            ++i;
+        const qsizetype lineStart = start;
+        start = next;
+        if (i >= end || data[i] == ';')
+            continue;
+        if (data[i] == '[') {
+            if (inSection)
+                return std::nullopt;
+            qsizetype close = -1;
+            for (qsizetype j = end - 1; j >= lineStart; --j) {
+                if (data[j] == ']') {
+                    close = j;
+                    break;
+                }
+            }
+            qsizetype b = i + 1;
+            qsizetype e = close > i ? close : end;
+            trimSpan(data, b, e);
+            inSection = sameNameAt(data + b, e - b, section);
+            continue;
+        }
+        if (!inSection)
+            continue;
+        const char *eq = static_cast<const char *>(std::memchr(data + i, '=', size_t(end - i)));
+        qsizetype b = i;
+        qsizetype e = eq ? eq - data : end;
+        trimSpan(data, b, e);
+        if (sameNameAt(data + b, e - b, key))
+            return RawKeyLine{end, eq ? eq - data : -1};
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QByteArray> IniDocument::lookup(const QByteArray &content,
+                                              const QByteArray &section, const QByteArray &key) {
+    const std::optional<RawKeyLine> line = findRawKey(content, section, key);
+    if (!line || line->equalsPos < 0)
+        return std::nullopt;
+    const char *data = content.constData();
+    qsizetype b = line->equalsPos + 1;
+    qsizetype e = line->textEnd;
+    if (const void *nul = std::memchr(data + b, '\0', size_t(e - b)))
+        e = static_cast<const char *>(nul) - data;
+    trimSpan(data, b, e);
+    if (e - b >= 2 && isQuote(data[b]) && data[e - 1] == data[b]) {
+        ++b;
+        --e;
+    }
+    return content.mid(b, e - b);
+}
+
+std::optional<QByteArray> IniDocument::withValue(const QByteArray &content,
+                                                 const QByteArray &section, const QByteArray &key,
+                                                 const QByteArray &value) {
+    // The same refusals as setValue(), checked on an empty document.
+    if (!IniDocument().setValue(section, key, value))
+        return std::nullopt;
+    const std::optional<RawKeyLine> line = findRawKey(content, section, key);
+    if (!line || line->equalsPos < 0)
+        return std::nullopt;
+    return content.left(line->equalsPos + 1) + protectValue(value) + content.mid(line->textEnd);
+}
+
 bool IniDocument::save(const QString &path) const {
     if (m_status == IniLoadStatus::Unreadable)
         return false;
+    return saveBytes(path, toBytes());
+}
+
+bool IniDocument::saveBytes(const QString &path, const QByteArray &content) {
 
     // A settings file that is a symbolic link (or a chain of them) stays one: the file the
     // chain ends at is replaced, not a link.
@@ -299,7 +410,7 @@ bool IniDocument::save(const QString &path) const {
     if (::stat(nativeTarget.constData(), &old) == 0 &&
         ((old.st_mode & 0222) == 0 || ::access(nativeTarget.constData(), W_OK) != 0))
         return false;
-    return ReplaceFileContents(target, toBytes()) == 0;
+    return ReplaceFileContents(target, content) == 0;
 }
 
 std::optional<std::int32_t> parseProfileInt(const QByteArray &text) {

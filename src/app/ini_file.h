@@ -68,6 +68,18 @@ class IniDocument {
     // The whole document as bytes; unchanged lines are byte for byte as read.
     QByteArray toBytes() const;
 
+    // Fast paths on a file's content for large files, without building a document:
+    // lookup() gives what fromBytes(content).value(section, key) gives; withValue() gives
+    // what setValue() then toBytes() give when the key already has a line with "=", and
+    // nullopt otherwise (the document path must then be taken).
+    static std::optional<QByteArray> lookup(const QByteArray &content, const QByteArray &section,
+                                            const QByteArray &key);
+    static std::optional<QByteArray> withValue(const QByteArray &content,
+                                               const QByteArray &section, const QByteArray &key,
+                                               const QByteArray &value);
+    // Writes content over the file at path the way save() does (same refusals).
+    static bool saveBytes(const QString &path, const QByteArray &content);
+
     // Replaces the file atomically through ReplaceFileContents: a temporary file beside
     // it, every write checked, flushed to disk, then renamed over the target. A new file
     // gets 0666 less the umask, a replaced one keeps its mode; a chain of symbolic links

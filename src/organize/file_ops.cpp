@@ -18,22 +18,6 @@ constexpr int TemporaryRandomLength = 6;
 // Longest file name whose temporary still fits in NAME_MAX (255 bytes).
 constexpr int LongestNameWithOwnTemporary = 200;
 
-int WriteAll(int fd, const unsigned char *data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (written == 0)
-            return EIO;
-        data += written;
-        size -= std::size_t(written);
-    }
-    return 0;
-}
-
 QString RandomSuffix() {
     static const char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     QString suffix;
@@ -42,6 +26,8 @@ QString RandomSuffix() {
             QLatin1Char(Letters[QRandomGenerator::global()->bounded(int(sizeof Letters) - 1)]);
     return suffix;
 }
+
+} // namespace
 
 // The umask without changing it: a umask(0) / umask(old) pair would let a file created
 // meanwhile by another thread get the wrong mode.
@@ -63,7 +49,21 @@ mode_t CurrentUmask() {
     return mask;
 }
 
-} // namespace
+int WriteAll(int fd, const unsigned char *data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (written == 0)
+            return EIO;
+        data += written;
+        size -= std::size_t(written);
+    }
+    return 0;
+}
 
 mode_t NewFileMode() {
     return 0666 & ~CurrentUmask();

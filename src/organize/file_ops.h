@@ -11,6 +11,9 @@
 
 namespace glimmerby {
 
+// The process's umask, read without changing it.
+mode_t CurrentUmask();
+
 // The mode a new file gets: 0666 less the process's umask.
 mode_t NewFileMode();
 
@@ -22,6 +25,10 @@ int CreateTemporaryFile(const QString &dir, const QString &fileName, QString &te
 
 // True when name is one of the temporary names CreateTemporaryFile makes.
 bool IsOwnTemporaryName(const QString &name);
+
+// Writes all of data to fd, going on after short writes. Returns 0 or the errno (EIO when
+// the file takes no more bytes).
+int WriteAll(int fd, const unsigned char *data, std::size_t size);
 
 // fsyncs a directory so that a rename in it is durable. Returns 0 or the errno.
 int SyncDirectory(const QString &dir);

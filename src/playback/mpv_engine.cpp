@@ -11,6 +11,8 @@
 #include <clocale>
 #include <cstring>
 
+#include <dlfcn.h>
+
 #include <mpv/client.h>
 #include <mpv/render.h>
 #include <mpv/render_gl.h>
@@ -40,9 +42,70 @@ int64_t entryIdOf(const mpv_node &node) {
     return -1;
 }
 
+// libmpv and the hundreds of libraries behind it are loaded when the first player needs
+// them, not when the program starts: a start that shows a picture never pays for them.
+struct MpvLibrary {
+    decltype(&::mpv_create) create = nullptr;
+    decltype(&::mpv_set_option_string) set_option_string = nullptr;
+    decltype(&::mpv_initialize) initialize = nullptr;
+    decltype(&::mpv_terminate_destroy) terminate_destroy = nullptr;
+    decltype(&::mpv_set_wakeup_callback) set_wakeup_callback = nullptr;
+    decltype(&::mpv_wait_event) wait_event = nullptr;
+    decltype(&::mpv_set_property) set_property = nullptr;
+    decltype(&::mpv_set_property_string) set_property_string = nullptr;
+    decltype(&::mpv_get_property) get_property = nullptr;
+    decltype(&::mpv_command) command = nullptr;
+    decltype(&::mpv_command_ret) command_ret = nullptr;
+    decltype(&::mpv_free_node_contents) free_node_contents = nullptr;
+    decltype(&::mpv_render_context_create) render_context_create = nullptr;
+    decltype(&::mpv_render_context_set_update_callback) render_context_set_update_callback =
+        nullptr;
+    decltype(&::mpv_render_context_update) render_context_update = nullptr;
+    decltype(&::mpv_render_context_render) render_context_render = nullptr;
+    decltype(&::mpv_render_context_free) render_context_free = nullptr;
+
+    // False when the library or one of its functions is missing. The library stays loaded
+    // for the rest of the run: its threads and handlers are not made to be unloaded.
+    bool load() {
+        void *library = nullptr;
+        for (const char *name : {"libmpv.so.2", "libmpv.so.1", "libmpv.so"}) {
+            library = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+            if (library)
+                break;
+        }
+        if (!library)
+            return false;
+        bool complete = true;
+        const auto resolve = [&](auto &function, const char *symbol) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(
+                dlsym(library, symbol));
+            complete = complete && function != nullptr;
+        };
+        resolve(create, "mpv_create");
+        resolve(set_option_string, "mpv_set_option_string");
+        resolve(initialize, "mpv_initialize");
+        resolve(terminate_destroy, "mpv_terminate_destroy");
+        resolve(set_wakeup_callback, "mpv_set_wakeup_callback");
+        resolve(wait_event, "mpv_wait_event");
+        resolve(set_property, "mpv_set_property");
+        resolve(set_property_string, "mpv_set_property_string");
+        resolve(get_property, "mpv_get_property");
+        resolve(command, "mpv_command");
+        resolve(command_ret, "mpv_command_ret");
+        resolve(free_node_contents, "mpv_free_node_contents");
+        resolve(render_context_create, "mpv_render_context_create");
+        resolve(render_context_set_update_callback, "mpv_render_context_set_update_callback");
+        resolve(render_context_update, "mpv_render_context_update");
+        resolve(render_context_render, "mpv_render_context_render");
+        resolve(render_context_free, "mpv_render_context_free");
+        return complete;
+    }
+};
+
 } // namespace
 
 struct MpvEngine::Impl {
+    MpvLibrary api;
     mpv_handle *handle = nullptr;
     mpv_render_context *render = nullptr;
     std::atomic<bool> wakeupQueued{false};
@@ -61,24 +124,24 @@ struct MpvEngine::Impl {
 
     void setFlag(const char *name, bool on) {
         int flag = on ? 1 : 0;
-        mpv_set_property(handle, name, MPV_FORMAT_FLAG, &flag);
+        api.set_property(handle, name, MPV_FORMAT_FLAG, &flag);
     }
     bool flag(const char *name) const {
         int flag = 0;
-        if (mpv_get_property(handle, name, MPV_FORMAT_FLAG, &flag) < 0)
+        if (api.get_property(handle, name, MPV_FORMAT_FLAG, &flag) < 0)
             return false;
         return flag != 0;
     }
     double number(const char *name) const {
         double value = 0;
-        if (mpv_get_property(handle, name, MPV_FORMAT_DOUBLE, &value) < 0)
+        if (api.get_property(handle, name, MPV_FORMAT_DOUBLE, &value) < 0)
             return 0;
         return value;
     }
     void seek(double seconds) {
         const QByteArray where = QByteArray::number(std::max(0.0, seconds), 'f', 3);
         const char *cmd[] = {"seek", where.constData(), "absolute", nullptr};
-        mpv_command(handle, cmd);
+        api.command(handle, cmd);
     }
 };
 
@@ -86,11 +149,13 @@ MpvEngine::MpvEngine(const Config &config, QObject *parent)
     : PlaybackEngine(parent), d(std::make_unique<Impl>()) {
     // libmpv refuses to start under a locale whose decimal separator is not a dot.
     std::setlocale(LC_NUMERIC, "C");
-    mpv_handle *h = mpv_create();
+    if (!d->api.load())
+        return;
+    mpv_handle *h = d->api.create();
     if (!h)
         return;
-    auto option = [h](const char *name, const QString &value) {
-        mpv_set_option_string(h, name, value.toUtf8().constData());
+    auto option = [this, h](const char *name, const QString &value) {
+        d->api.set_option_string(h, name, value.toUtf8().constData());
     };
     option("config", "no");
     option("terminal", "no");
@@ -119,12 +184,12 @@ MpvEngine::MpvEngine(const Config &config, QObject *parent)
         option("vid", "no");
         option("vo", "null");
     }
-    if (mpv_initialize(h) < 0) {
-        mpv_terminate_destroy(h);
+    if (d->api.initialize(h) < 0) {
+        d->api.terminate_destroy(h);
         return;
     }
     d->handle = h;
-    mpv_set_wakeup_callback(
+    d->api.set_wakeup_callback(
         h,
         [](void *context) {
             auto *self = static_cast<MpvEngine *>(context);
@@ -139,16 +204,16 @@ MpvEngine::MpvEngine(const Config &config, QObject *parent)
 MpvEngine::~MpvEngine() {
     if (!d->handle)
         return;
-    mpv_set_wakeup_callback(d->handle, nullptr, nullptr);
+    d->api.set_wakeup_callback(d->handle, nullptr, nullptr);
     // The render context should have been freed by its view with the GL context
     // current; freeing it here is the last resort and still needs to precede the
     // handle's destruction.
     if (d->render) {
-        mpv_render_context_set_update_callback(d->render, nullptr, nullptr);
-        mpv_render_context_free(d->render);
+        d->api.render_context_set_update_callback(d->render, nullptr, nullptr);
+        d->api.render_context_free(d->render);
         d->render = nullptr;
     }
-    mpv_terminate_destroy(d->handle);
+    d->api.terminate_destroy(d->handle);
 }
 
 bool MpvEngine::isValid() const {
@@ -170,17 +235,17 @@ void MpvEngine::load(const QString &path) {
     // the picture (or fail a file that has nothing else): open it without video; the
     // picture is switched on when the context comes.
     if (d->drawsVideo)
-        mpv_set_property_string(d->handle, "vid", d->render ? "auto" : "no");
+        d->api.set_property_string(d->handle, "vid", d->render ? "auto" : "no");
     const QByteArray file = QFile::encodeName(QFileInfo(path).absoluteFilePath());
     const char *cmd[] = {"loadfile", file.constData(), "replace", nullptr};
     mpv_node result;
-    if (mpv_command_ret(d->handle, cmd, &result) < 0) {
+    if (d->api.command_ret(d->handle, cmd, &result) < 0) {
         d->entry = -1;
         d->state = FileState::Failed;
         return;
     }
     d->entry = entryIdOf(result);
-    mpv_free_node_contents(&result);
+    d->api.free_node_contents(&result);
     d->state = FileState::Loading;
 }
 
@@ -198,7 +263,7 @@ void MpvEngine::close() {
     d->duration = 0;
     d->pendingPosition = -1;
     const char *cmd[] = {"stop", nullptr};
-    mpv_command(d->handle, cmd);
+    d->api.command(d->handle, cmd);
     if (!open)
         return;
     // "stop" only asks for the file to be closed. The caller is about to move, rename
@@ -207,7 +272,7 @@ void MpvEngine::close() {
     QDeadlineTimer deadline(closeTimeoutMs);
     QPointer<MpvEngine> alive(this);
     while (alive && !deadline.hasExpired()) {
-        mpv_event *event = mpv_wait_event(d->handle, deadline.remainingTime() / 1000.0);
+        mpv_event *event = d->api.wait_event(d->handle, deadline.remainingTime() / 1000.0);
         if (event->event_id == MPV_EVENT_NONE)
             break;
         // An IDLE event may be an old one still queued: ask whether the core is idle now.
@@ -299,7 +364,7 @@ void MpvEngine::drainEvents() {
     d->wakeupQueued = false;
     QPointer<MpvEngine> alive(this);
     while (alive && d->handle) {
-        mpv_event *event = mpv_wait_event(d->handle, 0);
+        mpv_event *event = d->api.wait_event(d->handle, 0);
         if (event->event_id == MPV_EVENT_NONE)
             break;
         handleEvent(event);
@@ -340,7 +405,7 @@ void MpvEngine::handleEvent(void *rawEvent) {
             // behind our back; it is refused like any file we cannot play.
             if (end->reason == MPV_END_FILE_REASON_REDIRECT) {
                 const char *cmd[] = {"stop", nullptr};
-                mpv_command(d->handle, cmd);
+                d->api.command(d->handle, cmd);
             }
             d->state = FileState::Failed;
             d->entry = -1;
@@ -363,11 +428,11 @@ bool MpvEngine::createRenderContext() {
         {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &gl},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    if (mpv_render_context_create(&d->render, d->handle, params) < 0) {
+    if (d->api.render_context_create(&d->render, d->handle, params) < 0) {
         d->render = nullptr;
         return false;
     }
-    mpv_render_context_set_update_callback(
+    d->api.render_context_set_update_callback(
         d->render,
         [](void *context) {
             auto *self = static_cast<MpvEngine *>(context);
@@ -381,7 +446,7 @@ bool MpvEngine::createRenderContext() {
     // Files opened while there was no render context were opened without their
     // picture; bring it in now.
     if (d->drawsVideo && hasFile())
-        mpv_set_property_string(d->handle, "vid", "auto");
+        d->api.set_property_string(d->handle, "vid", "auto");
     return true;
 }
 
@@ -399,7 +464,7 @@ void MpvEngine::render(int framebufferObject, int width, int height) {
         {MPV_RENDER_PARAM_FLIP_Y, &flipY},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    mpv_render_context_render(d->render, params);
+    d->api.render_context_render(d->render, params);
 }
 
 void MpvEngine::freeRenderContext() {
@@ -408,15 +473,15 @@ void MpvEngine::freeRenderContext() {
     // Take the picture away first, so that the video output closes in order instead
     // of failing, which would drop the video track for good.
     if (d->drawsVideo && hasFile())
-        mpv_set_property_string(d->handle, "vid", "no");
-    mpv_render_context_set_update_callback(d->render, nullptr, nullptr);
-    mpv_render_context_free(d->render);
+        d->api.set_property_string(d->handle, "vid", "no");
+    d->api.render_context_set_update_callback(d->render, nullptr, nullptr);
+    d->api.render_context_free(d->render);
     d->render = nullptr;
 }
 
 void MpvEngine::renderUpdate() {
     d->updateQueued = false;
-    if (d->render && (mpv_render_context_update(d->render) & MPV_RENDER_UPDATE_FRAME))
+    if (d->render && (d->api.render_context_update(d->render) & MPV_RENDER_UPDATE_FRAME))
         emit frameReady();
 }
 

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <sys/stat.h>
 
@@ -33,6 +34,22 @@ bool looksLikeUtf16(const QByteArray &content) {
 
 QByteArray defaultValue() {
     return DescriptionMarker + DefaultDescription.toUtf8() + DescriptionMarker;
+}
+
+// The whole content of a regular file, as IniDocument::load would read it; nullopt when
+// it cannot be read whole.
+std::optional<QByteArray> readContent(const QString &path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_size > IniFileSizeLimit)
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray content = file.read(IniFileSizeLimit + 1);
+    if (file.error() != QFileDevice::NoError || content.size() > IniFileSizeLimit)
+        return std::nullopt;
+    return content;
 }
 
 bool createWithDefault(const QString &path) {
@@ -119,10 +136,11 @@ PictureTextRead readPictureText(const QString &dir, const QString &key) {
     // that fails (a read-only medium) there is nothing to read.
     if (kindAt(path) == FileKind::Missing && !createWithDefault(path))
         return result;
-    const IniDocument doc = IniDocument::load(path);
-    if (doc.status() != IniLoadStatus::Loaded || !isStorableKey(key))
+    const std::optional<QByteArray> content = readContent(path);
+    if (!content || !isStorableKey(key))
         return result;
-    const std::optional<QByteArray> value = doc.value(PictureTextSection, key.toUtf8());
+    const std::optional<QByteArray> value =
+        IniDocument::lookup(*content, PictureTextSection, key.toUtf8());
     if (!value || *value == NoneValue)
         return result;
     result.text = decodeDescription(*value);
@@ -142,10 +160,11 @@ std::optional<QByteArray> storedDescription(const QString &dir, const QString &k
     const QString path = pictureTextPath(dir);
     if (!isStorableKey(key) || kindAt(path) == FileKind::Missing)
         return std::nullopt;
-    const IniDocument doc = IniDocument::load(path);
-    if (doc.status() != IniLoadStatus::Loaded)
+    const std::optional<QByteArray> content = readContent(path);
+    if (!content)
         return std::nullopt;
-    std::optional<QByteArray> value = doc.value(PictureTextSection, key.toUtf8());
+    std::optional<QByteArray> value =
+        IniDocument::lookup(*content, PictureTextSection, key.toUtf8());
     if (value && *value == NoneValue)
         return std::nullopt;
     return value;
@@ -159,12 +178,24 @@ bool writeStoredDescriptions(const QString &dir, const QList<QPair<QString, QByt
         if (!doc.setValue(PictureTextSection, "Default", defaultValue()))
             return false;
         break;
-    case FileKind::Regular:
-        doc = IniDocument::load(path);
+    case FileKind::Regular: {
         // A file that could not be read whole, or one in UTF-16, is never replaced.
-        if (doc.status() != IniLoadStatus::Loaded || looksLikeUtf16(doc.toBytes()))
+        const std::optional<QByteArray> content = readContent(path);
+        if (!content || looksLikeUtf16(*content))
             return false;
+        // Keys that have their line already: the values are put in place in the bytes.
+        std::optional<QByteArray> edited = content;
+        for (const auto &[key, value] : entries) {
+            if (!edited || !isStorableKey(key))
+                break;
+            edited = IniDocument::withValue(*edited, PictureTextSection, key.toUtf8(), value);
+        }
+        if (edited && std::all_of(entries.begin(), entries.end(),
+                                  [](const auto &e) { return isStorableKey(e.first); }))
+            return !entries.isEmpty() && IniDocument::saveBytes(path, *edited);
+        doc = IniDocument::fromBytes(*content);
         break;
+    }
     case FileKind::Other:   // a link, a directory, a device: not ours to replace
     case FileKind::Unknown: // cannot even look: leave it
         return false;

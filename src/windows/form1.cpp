@@ -118,6 +118,7 @@ void Form1::buildPreview(const PlayerOptions &playerOptions) {
     PB->setRange(0, 100);
     PB->setValue(0);
     PB->setGeometry(340, 4, 100, 16);
+    PB->hide(); // shown while a copy or move runs
     PB1 = new QProgressBar(this);
     PB1->setAccessibleName(QStringLiteral("Checking for selected files progress"));
     PB1->setTextVisible(false);
@@ -318,9 +319,11 @@ void Form1::buildMenus() {
     Copyit[1] = mnuCopyTo->addAction(QStringLiteral("As .JPG  File(s)"));
     Copyit[2] = mnuCopyTo->addAction(QStringLiteral("As Thumbnail_s.JPG File(s)"));
     Copyit[3] = mnuCopyTo->addAction(QStringLiteral("Browse..."));
+    Copyit[3]->setEnabled(false); // kept out of use, as the menu was designed
     mnuMoveTo = mnupop->addMenu(QStringLiteral("Move File(s) To"));
     moveit[0] = mnuMoveTo->addAction(QStringLiteral("Path"));
     moveit[1] = mnuMoveTo->addAction(QStringLiteral("Browse..."));
+    moveit[1]->setEnabled(false);
     mnuSetDest = mnupop->addAction(QStringLiteral("Set Dest Path"));
     mnuDelete = mnupop->addAction(QStringLiteral("Delete File"));
     mnuOpenPSP = mnupop->addAction(QStringLiteral("Open With PSP"));

@@ -5,8 +5,10 @@
 #include "app/app_state.h"
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
+#include "organize/file_events.h"
 #include "shell/description_field.h"
 #include "shell/key_commands.h"
+#include "shell/picture_text.h"
 #include "support/app_sandbox.h"
 #include "support/test_files.h"
 #include "windows/form1.h"
@@ -205,6 +207,29 @@ class TestDescriptions : public QObject {
         QVERIFY(r.pictext().contains(
             "\na=" + M + "&Title=T&Copyright=&Camera=&Engineering=&Comments=free%20words" + M));
         QVERIFY(!r.pictext().contains("\nb="));
+    }
+
+    // Files a command reports finished take their descriptions along: a batch's at its
+    // end, a lone file's once the program is idle.
+    void descriptionsFollowReportedFiles() {
+        Running r({"a.bmp", "b.bmp"});
+        QTemporaryDir dst;
+        const QString src = r.media.path() + "/";
+        QVERIFY(WritePictureText(src, "a", "Sea"));
+        QVERIFY(WritePictureText(src, "b", "Sky"));
+        FileEvents &events = *r.ctx().fileEvents;
+        r.state().BatchBusy = -1; // the batch runs
+        events.reportFinished(src + "a.bmp", dst.filePath("a.JPG"), false);
+        events.reportFinished(src + "b.bmp", dst.filePath("b_s.JPG"), false);
+        QTest::qWait(50);
+        QVERIFY(!QFile::exists(dst.filePath("PicText.ini")));
+        events.reportBatchEnded();
+        r.state().BatchBusy = 0;
+        QCOMPARE(ReadPictureText(dst.path(), "a"), QString("Sea"));
+        QCOMPARE(ReadPictureText(dst.path(), "b_s"), QString("Sky"));
+        events.reportFinished(src + "a.bmp", src + "renamed.bmp", true);
+        QTRY_COMPARE(ReadPictureText(src, "renamed"), QString("Sea"));
+        QCOMPARE(ReadPictureText(src, "a"), QString("Sea"));
     }
 };
 
