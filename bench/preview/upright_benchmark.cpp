@@ -80,17 +80,22 @@ double timeMs(const std::function<void()> &work) {
     return t.nsecsElapsed() / 1e6;
 }
 
+// The machine is shared: the best run shows the cost of the work itself, the median what
+// a user would see under the same load.
 void report(const char *what, const std::vector<double> &one, const std::vector<double> &six) {
     const double a = median(one), b = median(six);
-    std::printf("%-34s tagged 1: %7.1f ms  tagged 6: %7.1f ms  ratio %.3f (goal <= 1.1)\n", what, a,
-                b, b / a);
+    const double bestA = *std::min_element(one.begin(), one.end());
+    const double bestB = *std::min_element(six.begin(), six.end());
+    std::printf("%-30s tagged 1 / 6: median %6.1f / %6.1f ms (ratio %.3f), best %6.1f / %6.1f ms "
+                "(ratio %.3f); goal <= 1.1\n",
+                what, a, b, b / a, bestA, bestB, bestB / bestA);
 }
 
 } // namespace
 
 int main(int argc, char *argv[]) {
     QApplication qtApp(argc, argv);
-    constexpr int Rounds = 5;
+    constexpr int Rounds = 9;
     QTemporaryDir media;
     const QByteArray jpeg = makeLargeJpeg(media.filePath("plain.tmp"));
     if (jpeg.isEmpty())

@@ -26,6 +26,9 @@ class NameClash;
 class CopyMove;
 class FileClipboard;
 class FileEvents;
+class InputBoxes;
+class FileDialogs;
+class PathCommands;
 class DescriptionField;
 
 struct AppContext {
@@ -49,6 +52,10 @@ struct AppContext {
     CopyMove *copyMove = nullptr;           // the copy and move batches
     FileClipboard *clipboard = nullptr;     // the program's own cut, copy and paste
     FileEvents *fileEvents = nullptr;       // told of every file a command copied or moved
+
+    InputBoxes *inputs = nullptr;       // the input boxes the commands ask with
+    FileDialogs *fileDialogs = nullptr; // the file dialogs the commands ask with
+    PathCommands *paths = nullptr;      // destination, directories, the editor's path
 
     // The description field Text2, the properties panel, descriptions following files.
     DescriptionField *descriptions = nullptr;

@@ -30,6 +30,7 @@ struct AppState {
     QString ReselectName;
     std::int16_t BatchBusy = 0;     // -1 while a batch or key command runs
     std::int16_t SlideShowOn = 0;   // 1 while the slide show runs
+    std::int16_t MovieStopped = 0;  // -1 after Space or Esc stopped the movie player
     std::int16_t ModifyEnabled = 0; // 1 while copies and moves go through the picture pipeline
     int PictureWidth = 0;           // natural size of the picture shown
     int PictureHeight = 0;
@@ -52,6 +53,9 @@ struct AppState {
 
     // The file clipboard of cut, copy and paste.
     QStringList ClipDirs, ClipNames, ClipExts;
+    QStringList ClipOps; // per file: "X" (moved at paste) or "C" (copied)
+    int ClipCount = -1;  // index of the last file; -1 when nothing is cut or copied
+    QString PasteDir;    // where the last paste went; empty until the first
 };
 
 } // namespace glimmerby

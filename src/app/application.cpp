@@ -12,10 +12,12 @@
 #include "browser/preview_dispatcher.h"
 #include "organize/copy_move.h"
 #include "organize/destination.h"
+#include "organize/file_clipboard.h"
 #include "organize/file_commands.h"
 #include "organize/file_events.h"
 #include "organize/name_clash.h"
 #include "organize/options_dialog.h"
+#include "organize/path_commands.h"
 #include "picture/ijl.h"
 #include "picture/picture_view.h"
 #include "picture/status_line.h"
@@ -27,6 +29,7 @@
 #include "windows/form1.h"
 #include "windows/help_window.h"
 #include "windows/picture_widgets.h"
+#include "windows/qt_file_dialogs.h"
 #include "windows/qt_input_boxes.h"
 #include "windows/splash.h"
 
@@ -230,7 +233,14 @@ void Application::createWindow() {
     auto inputs = std::make_unique<QtInputBoxes>();
     inputs->parent = m_form.get();
     ctx.dialog = new OptionsDialog(ctx, *inputs);
+    ctx.inputs = inputs.get();
     m_inputs = std::move(inputs);
+    auto fileDialogs = std::make_unique<QtFileDialogs>();
+    fileDialogs->parent = m_form.get();
+    ctx.fileDialogs = fileDialogs.get();
+    m_fileDialogs = std::move(fileDialogs);
+    ctx.paths = new PathCommands(ctx);
+    ctx.clipboard = new FileClipboard(ctx);
 
     ctx.clash = new NameClash(ctx);
     ctx.copyMove = new CopyMove(ctx);
@@ -241,6 +251,10 @@ void Application::createWindow() {
 
     connect(m_form->mnuDelete, &QAction::triggered, ctx.files, &FileCommands::DeleteSelectedFiles);
     connect(m_form->mnuOpenPSP, &QAction::triggered, ctx.files, &FileCommands::OpenInEditor);
+    connect(m_form->mnuSetDest, &QAction::triggered, ctx.paths, &PathCommands::SetDestPath);
+    connect(m_form->mnuSetPathMkDir, &QAction::triggered, ctx.paths, &PathCommands::SetDestPath);
+    connect(m_form->mnuMakeDirHere, &QAction::triggered, ctx.paths, &PathCommands::MakeDir_Click);
+    connect(m_form->mnuSetPSP, &QAction::triggered, ctx.paths, &PathCommands::setpsppath);
 
     connect(m_toggles, &TogglesController::exitRequested, m_form.get(), &QWidget::close);
     m_help = std::make_unique<Help>();

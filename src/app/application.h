@@ -18,6 +18,7 @@ namespace glimmerby {
 
 class SingleInstance;
 class InputBoxes;
+class FileDialogs;
 class TogglesController;
 class Help;
 
@@ -80,6 +81,7 @@ class Application : public QObject {
     AppState m_state;
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<InputBoxes> m_inputs; // the input boxes of the windows
+    std::unique_ptr<FileDialogs> m_fileDialogs;
     std::unique_ptr<Form1> m_form;
     std::unique_ptr<AppContext> m_ctx;
     std::unique_ptr<IJL> m_codec;

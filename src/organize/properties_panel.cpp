@@ -6,15 +6,17 @@
 #include "shell/description_field.h"
 #include "windows/form1.h"
 
+#include <QEvent>
+#include <QKeyEvent>
+
 namespace glimmerby {
 
 PropertiesPanel::PropertiesPanel(AppContext &ctx, DescriptionField &description)
     : QObject(&ctx.form), m_ctx(ctx), m_description(description) {
     Form1 &f = ctx.form;
-    for (int i = 0; i < PropertyCount; ++i) {
-        f.MT[i]->setMaxLength(PropertyFieldLimit);
-        connect(f.MT[i], &KeyField::keyDown, this,
-                [this, i](int key, Qt::KeyboardModifiers) { MT_KeyDown(i, key); });
+    for (KeyField *field : f.MT) {
+        field->setMaxLength(PropertyFieldLimit);
+        field->installEventFilter(this);
     }
     connect(f.Command1, &QPushButton::clicked, this, &PropertiesPanel::Command1_Click);
 }
@@ -54,6 +56,20 @@ void PropertiesPanel::Command1_Click() {
     if (!m_cut && !m_target.isEmpty() && m_target == m_ctx.state.CurrentFile)
         m_description.setShownText(record);
     f.SSFrame2->hide();
+}
+
+bool PropertiesPanel::eventFilter(QObject *watched, QEvent *event) {
+    // Enter is taken here, so that it does not travel on to the window's key commands.
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        for (int i = 0; i < PropertyCount; ++i) {
+            if (watched == m_ctx.form.MT[i] && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+                MT_KeyDown(i, key);
+                return true;
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void PropertiesPanel::MT_KeyDown(int index, int key) {

@@ -24,6 +24,9 @@ class PropertiesPanel : public QObject {
     void Command1_Click();
     QString target() const { return m_target; }
 
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
   private:
     void MT_KeyDown(int index, int key);
 

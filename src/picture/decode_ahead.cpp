@@ -2,7 +2,10 @@
 
 #include "picture/ijl.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 namespace glimmerby {
 
@@ -18,8 +21,18 @@ DecodeAhead::~DecodeAhead() {
 }
 
 DecodeAhead::Job DecodeAhead::jobFor(const QString &path, QSize target) {
-    const QFileInfo info(path);
-    return {path, target, info.lastModified(), info.exists() ? info.size() : -1};
+    // A rename or a paste over the file can keep its name, size and time of change; the
+    // inode and the status change time tell the new file from the old.
+    Job job{path, target, {}, -1};
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
+        job.modified = QFileInfo(path).lastModified();
+        job.size = st.st_size;
+        job.device = st.st_dev;
+        job.inode = st.st_ino;
+        job.changedNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    }
+    return job;
 }
 
 void DecodeAhead::prefetch(const QString &path, QSize target) {

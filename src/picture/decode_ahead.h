@@ -37,8 +37,13 @@ class DecodeAhead {
         QSize target;
         QDateTime modified;
         qint64 size = -1;
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 changedNs = 0;
         bool operator==(const Job &o) const {
-            return path == o.path && target == o.target && modified == o.modified && size == o.size;
+            return path == o.path && target == o.target && modified == o.modified &&
+                   size == o.size && device == o.device && inode == o.inode &&
+                   changedNs == o.changedNs;
         }
     };
     static Job jobFor(const QString &path, QSize target);

@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QKeyEvent>
 
 namespace glimmerby {
 
@@ -84,9 +85,7 @@ void DescriptionField::Text2_Change(const QString &text) {
 }
 
 void DescriptionField::Text2_KeyDown(int key, Qt::KeyboardModifiers) {
-    if (key == Qt::Key_Return || key == Qt::Key_Enter)
-        enterPressed();
-    else if (key == Qt::Key_F12)
+    if (key == Qt::Key_F12)
         m_panel->Open();
 }
 
@@ -126,6 +125,15 @@ void DescriptionField::releaseTypingHold() {
 }
 
 bool DescriptionField::eventFilter(QObject *watched, QEvent *event) {
+    // Enter in Text2 is handled here and discarded: it reaches neither the field nor,
+    // through it, the window's key commands.
+    if (event->type() == QEvent::KeyPress && watched == m_ctx.form.Text2) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            enterPressed();
+            return true;
+        }
+    }
     if (event->type() == QEvent::FocusIn) {
         takeTypingHold();
         // The placeholder is selected, so that typing replaces it instead of adding to it

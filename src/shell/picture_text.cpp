@@ -111,7 +111,8 @@ QString decodeDescription(const QByteArray &stored) {
         inner.remove(0, 1);
     if (inner.endsWith(DescriptionMarker))
         inner.chop(1);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     const QString text = utf8.decode(inner);
     if (!utf8.hasError())
         return text;

@@ -314,21 +314,26 @@ void Form1::buildMenus() {
     mnupop->setAccessibleName(QStringLiteral("File menu"));
     mnuPlay = mnupop->addAction(QStringLiteral("Play"));
     mnuPlay->setEnabled(false); // kept out of use, as the menu was designed
+    mnupop->addSeparator();
     mnuCopyTo = mnupop->addMenu(QStringLiteral("Copy File(s) To..."));
     Copyit[0] = mnuCopyTo->addAction(QStringLiteral("Path"));
     Copyit[1] = mnuCopyTo->addAction(QStringLiteral("As .JPG  File(s)"));
     Copyit[2] = mnuCopyTo->addAction(QStringLiteral("As Thumbnail_s.JPG File(s)"));
     Copyit[3] = mnuCopyTo->addAction(QStringLiteral("Browse..."));
     Copyit[3]->setEnabled(false); // kept out of use, as the menu was designed
+    mnupop->addSeparator();
     mnuMoveTo = mnupop->addMenu(QStringLiteral("Move File(s) To"));
     moveit[0] = mnuMoveTo->addAction(QStringLiteral("Path"));
     moveit[1] = mnuMoveTo->addAction(QStringLiteral("Browse..."));
     moveit[1]->setEnabled(false);
     mnuSetDest = mnupop->addAction(QStringLiteral("Set Dest Path"));
+    mnupop->addSeparator();
     mnuDelete = mnupop->addAction(QStringLiteral("Delete File"));
+    mnupop->addSeparator();
     mnuOpenPSP = mnupop->addAction(QStringLiteral("Open With PSP"));
     mnuSetPSP = mnupop->addAction(QStringLiteral("Set PSP Path"));
     mnuRename = mnupop->addAction(QStringLiteral("ReName File"));
+    mnupop->addSeparator();
     mnuCancel = mnupop->addAction(QStringLiteral("Cancel"));
 
     mnuDirPop = new QMenu(this);
@@ -354,6 +359,13 @@ void Form1::keepBarsOnTop() {
 }
 
 void Form1::keyPressEvent(QKeyEvent *e) {
+    // A key that a control left unhandled comes up to the window as well; only a key that
+    // reached the window while no control had the focus is a command.
+    const QWidget *focus = focusWidget();
+    if (focus && focus != this) {
+        e->ignore();
+        return;
+    }
     emit keyDown(e->key(), e->modifiers());
 }
 

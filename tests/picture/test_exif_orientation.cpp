@@ -1,7 +1,9 @@
 // Pictures turned upright by their EXIF Orientation: the eight cases on a picture with four
-// coloured corners, decoded whole and at a reduced scale, in both byte orders; and hostile
-// Exif segments from the fuzz corpus, which count as "as stored".
+// coloured corners, decoded whole and at a reduced scale, in both byte orders; plain copies,
+// moves and renames that keep the tag; and hostile Exif segments from the fuzz corpus,
+// which count as "as stored".
 
+#include "organize/file_transfer.h"
 #include "picture/exif_orientation.h"
 #include "picture/ijl.h"
 #include "picture_files.h"
@@ -56,6 +58,26 @@ class TestExifOrientation : public QObject {
             QCOMPARE(QSize(dib.dib_width(), dib.dib_height()), upright);
         }
         QCOMPARE(CornerColours(dib.UprightImage()), ExpectedCorners(orientation));
+    }
+
+    // Plain copies, moves and renames never touch a file's bytes: the tag travels with it.
+    void plainTransferKeepsTheTag_data() {
+        QTest::addColumn<QString>("how");
+        for (const char *how : {"copy", "move", "rename"})
+            QTest::newRow(how) << QString(how);
+    }
+    void plainTransferKeepsTheTag() {
+        QFETCH(QString, how);
+        QTemporaryDir from, to;
+        const QByteArray jpeg = WithExifOrientation(MakeQuadrantJpeg(96, 64), 6, false);
+        const QString source = from.filePath("phone.jpg");
+        QVERIFY(WriteFile(source, jpeg));
+        const QString target = (how == "rename" ? from : to).filePath("renamed.jpg");
+        const TransferResult result = how == "copy"   ? CopyFileTo(source, target, Clash::Keep)
+                                      : how == "move" ? MoveFileTo(source, target, Clash::Keep)
+                                                      : RenameFileTo(source, target);
+        QCOMPARE(int(result.outcome), int(Outcome::Done));
+        QCOMPARE(ReadFile(target), jpeg);
     }
 
     // Truncated segments, offsets out of range, IFD loops, huge counts, values out of

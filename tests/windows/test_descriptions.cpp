@@ -115,6 +115,19 @@ class TestDescriptions : public QObject {
         QCOMPARE(r.form().MT[4]->text(), QString());
     }
 
+    void tooLongValueShowsCutAndIsNeverStoredBack() {
+        Running r({"a.bmp", "b.bmp"});
+        const QByteArray stored = "[PictureText]\na=" + M + QByteArray(70000, 'x') + M + "\n";
+        writeAll(r.media.filePath("PicText.ini"), stored);
+        r.click("a.bmp");
+        QCOMPARE(r.form().Text2->text().size(), 65536);
+        QVERIFY(r.form().Text2->isReadOnly());
+        r.form().Text2->setFocus();
+        r.enter(r.form().Text2);
+        QCOMPARE(r.current(), QString("b.bmp"));
+        QCOMPARE(r.pictext(), stored);
+    }
+
     void storesInTheCurrentFilesDirectory() {
         Running r({"a.bmp"});
         QTemporaryDir other;

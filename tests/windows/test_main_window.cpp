@@ -235,10 +235,10 @@ class TestMainWindow : public QObject {
         QCOMPARE(f.File1->selectedRows(), QList<int>({0, 1}));
         QStringList captions;
         for (QAction *a : f.mnupop->actions())
-            captions << a->text();
-        QCOMPARE(captions, QStringList({"Play", "Copy File(s) To...", "Move File(s) To",
-                                        "Set Dest Path", "Delete File", "Open With PSP",
-                                        "Set PSP Path", "ReName File", "Cancel"}));
+            captions << (a->isSeparator() ? QString("-") : a->text());
+        QCOMPARE(captions, QStringList({"Play", "-", "Copy File(s) To...", "-", "Move File(s) To",
+                                        "Set Dest Path", "-", "Delete File", "-", "Open With PSP",
+                                        "Set PSP Path", "ReName File", "-", "Cancel"}));
         QCOMPARE(f.Copyit[1]->text(), QString("As .JPG  File(s)"));
 
         bool dirMenuSeen = false;

@@ -10,9 +10,11 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -258,6 +260,41 @@ class TestProgramProcess : public QObject {
         const QByteArray text = saved.readAll();
         QVERIFY(text.contains("SplashTime=100"));
         QVERIFY(text.contains("Speed=1500"));
+    }
+
+    // Delete pressed in the program's window deletes the selected file, as a user's key
+    // reaches it through the display server.
+    void deleteKeyFromTheDisplay() {
+        const QString xdotool = QStandardPaths::findExecutable("xdotool");
+        if (xdotool.isEmpty())
+            QSKIP("xdotool is not installed (scripts/setup.sh installs it)");
+        QTemporaryDir dir;
+        const QString exe = installCopy(dir);
+        QVERIFY(QDir(dir.path()).mkdir("media"));
+        const QString first = dir.filePath("media/a.jpg"), second = dir.filePath("media/b.jpg");
+        QImage picture(64, 48, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        QVERIFY(picture.save(first, "JPEG") && picture.save(second, "JPEG"));
+        QProcess p;
+        p.start(exe, {first});
+        waitStarted(p, dir.filePath("Glimmerby.ini"));
+        auto run = [&](const QStringList &args) {
+            QProcess tool;
+            tool.start(xdotool, args);
+            tool.waitForFinished(10000);
+            return QString::fromLatin1(tool.readAllStandardOutput()).trimmed();
+        };
+        const QString window =
+            run({"search", "--onlyvisible", "--pid", QString::number(p.processId())})
+                .split('\n')
+                .value(0);
+        QVERIFY(!window.isEmpty());
+        run({"windowfocus", "--sync", window});
+        run({"key", "Delete"});
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(first), 10000);
+        QVERIFY(QFile::exists(second));
+        ::kill(p.processId(), SIGTERM);
+        QVERIFY(p.waitForFinished(15000));
     }
 };
 

@@ -1,0 +1,93 @@
+#include "organize/path_commands.h"
+
+#include "app/app_context.h"
+#include "app/app_state.h"
+#include "app/file_dialogs.h"
+#include "app/input_boxes.h"
+#include "app/message_boxes.h"
+#include "app/split_path.h"
+#include "browser/pane_widgets.h"
+#include "organize/options_dialog.h"
+#include "organize/path_choice.h"
+#include "windows/dialog_box.h"
+#include "windows/form1.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace glimmerby {
+
+PathCommands::PathCommands(AppContext &ctx) : QObject(&ctx.form), m_ctx(ctx) {}
+
+void PathCommands::setDestination(const QString &dir) {
+    Form1 &f = m_ctx.form;
+    f.moveit[0]->setText(dir);
+    f.Copyit[0]->setText(dir);
+    f.setPanelText(3, dir + QStringLiteral("  "));
+}
+
+void PathCommands::SetDestPath() {
+    AppState &s = m_ctx.state;
+    if (!m_ctx.dialog)
+        return;
+    s.DialogChoice = QStringLiteral("5"); // closed without a choice: nothing changes
+    m_ctx.dialog->ShowOptionsDialog(QStringLiteral("DIRCALL"));
+    if (s.DialogChoice == QLatin1String("0"))
+        setDestination(s.DialogDir);
+}
+
+void PathCommands::MakeDir_Click() {
+    Form1 &f = m_ctx.form;
+    if (!m_ctx.inputs)
+        return;
+    const QString p = withTrailingSlash(f.Dir1->path());
+    const QString prompt =
+        QStringLiteral("Create Sub Dir of: ") + p + QStringLiteral("\n\nCalled: ");
+    const QString answer = m_ctx.inputs->ask(prompt, QStringLiteral("Make Dir"), p);
+    if (answer.isEmpty() || answer.compare(p, Qt::CaseInsensitive) == 0)
+        return;
+    // A bare name is made inside the listed directory, never against the working one.
+    const QString target = QDir::cleanPath(QDir::isAbsolutePath(answer) ? answer : p + answer);
+    const int error = makeOneDirectory(target);
+    if (error != 0) {
+        m_ctx.boxes.show(
+            QStringLiteral("Error creating dir\n\n%1 %2").arg(error).arg(errnoText(error)),
+            ProgramTitle);
+        return;
+    }
+    f.Dir1->refresh();
+    setDestination(withTrailingSlash(target));
+}
+
+void PathCommands::setpsppath() {
+    AppState &s = m_ctx.state;
+    if (!m_ctx.fileDialogs)
+        return;
+    const PathParts editor = splitPath(s.EditorPath);
+    FileRequest request;
+    request.directory = nearestExistingDirectory(editor.Dir);
+    request.fileName = editor.Name + editor.Ext;
+    request.nameFilters = {QStringLiteral("All Files (*)")};
+    const QString chosen = m_ctx.fileDialogs->openFile(request);
+    if (!chosen.isEmpty())
+        s.EditorPath = chosen;
+}
+
+std::optional<QString> PathCommands::RequestNewPath(const QString &CurrentPathAndFile) {
+    if (!m_ctx.fileDialogs)
+        return std::nullopt;
+    const PathParts parts = splitPath(CurrentPathAndFile);
+    const QStringList filters = requestFilters(m_ctx.form.Combo1->currentIndex());
+    if (!filters.isEmpty())
+        m_lastFilters = filters;
+    FileRequest request;
+    request.directory = nearestExistingDirectory(parts.Dir);
+    request.fileName = parts.Name;
+    request.nameFilters = m_lastFilters;
+    const QString chosen = m_ctx.fileDialogs->saveFile(request);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return withTrailingSlash(QFileInfo(chosen).path());
+}
+
+} // namespace glimmerby
