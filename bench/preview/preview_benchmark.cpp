@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -87,6 +88,12 @@ int main(int argc, char *argv[]) {
     options.lockDir = lockDir.path();
     options.configHome = appDir.filePath("config");
     options.players.audioOutput = "null";
+    {
+        // Straight to the main window, without the splash window.
+        QFile ini(appDir.filePath("Glimmerby.ini"));
+        if (ini.open(QIODevice::WriteOnly))
+            ini.write("[UserProfile]\nShowSplash=False\n");
+    }
     Application app(boxes, options);
     app.Main({});
     Form1 &form = *app.form();

@@ -18,6 +18,7 @@
 #include "organize/name_clash.h"
 #include "organize/options_dialog.h"
 #include "organize/path_commands.h"
+#include "organize/rename_command.h"
 #include "picture/ijl.h"
 #include "picture/picture_view.h"
 #include "picture/status_line.h"
@@ -255,6 +256,8 @@ void Application::createWindow() {
     connect(m_form->mnuSetPathMkDir, &QAction::triggered, ctx.paths, &PathCommands::SetDestPath);
     connect(m_form->mnuMakeDirHere, &QAction::triggered, ctx.paths, &PathCommands::MakeDir_Click);
     connect(m_form->mnuSetPSP, &QAction::triggered, ctx.paths, &PathCommands::setpsppath);
+    auto *rename = new RenameCommand(ctx);
+    connect(m_form->mnuRename, &QAction::triggered, rename, &RenameCommand::ReName);
 
     connect(m_toggles, &TogglesController::exitRequested, m_form.get(), &QWidget::close);
     m_help = std::make_unique<Help>();

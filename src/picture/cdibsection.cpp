@@ -51,6 +51,37 @@ bool cDIBSection::Create(std::int32_t width, std::int32_t height, std::int32_t c
     bits_.reset(new (std::nothrow) unsigned char[size]());
     if (!bits_)
         return false;
+    capacity_ = size;
+    width_ = width;
+    height_ = height;
+    channels_ = stored;
+    return true;
+}
+
+void cDIBSection::Release() {
+    if (bits_) {
+        spare_ = std::move(bits_);
+        spareCapacity_ = capacity_;
+    }
+    capacity_ = 0;
+    width_ = 0;
+    height_ = 0;
+    channels_ = 0;
+}
+
+bool cDIBSection::Recreate(std::int32_t width, std::int32_t height, std::int32_t channels) {
+    Release();
+    if (!SizeAcceptable(width, height, channels))
+        return false;
+    const std::int32_t stored = channels == 3 ? 3 : 4;
+    const std::size_t size = std::size_t(ScanLineBytes(width, stored)) * std::size_t(height);
+    // Memory more than four times too large goes back rather than being held on to.
+    if (!spare_ || spareCapacity_ < size || spareCapacity_ / 4 > size)
+        return Create(width, height, channels);
+    bits_ = std::move(spare_);
+    capacity_ = spareCapacity_;
+    spareCapacity_ = 0;
+    std::memset(bits_.get(), 0, size); // the row padding must be zero, as in Create
     width_ = width;
     height_ = height;
     channels_ = stored;
@@ -174,6 +205,9 @@ QImage cDIBSection::UprightImage() const {
 
 void cDIBSection::CleanUp() {
     bits_.reset();
+    capacity_ = 0;
+    spare_.reset();
+    spareCapacity_ = 0;
     width_ = 0;
     height_ = 0;
     channels_ = 0;

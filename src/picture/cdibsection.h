@@ -34,6 +34,7 @@ class cDIBSection {
     // Exchanges the pictures of two bitmaps without copying pixels.
     void Swap(cDIBSection &other) noexcept {
         std::swap(bits_, other.bits_);
+        std::swap(capacity_, other.capacity_);
         std::swap(width_, other.width_);
         std::swap(height_, other.height_);
         std::swap(channels_, other.channels_);
@@ -48,6 +49,12 @@ class cDIBSection {
     // A zero-filled bitmap of that size. Always empties the object first; false (and
     // empty) when the size is not acceptable or the memory cannot be had.
     bool Create(std::int32_t width, std::int32_t height, std::int32_t channels);
+    // Create for pictures decoded one after another: the memory the bitmap holds (or gave
+    // up in Release) serves again when it is large enough and not far too large, so that
+    // stepping through pictures does not allocate a new bitmap for every one.
+    bool Recreate(std::int32_t width, std::int32_t height, std::int32_t channels);
+    // Empties the bitmap (0 x 0, no channels) but keeps its memory for the next Recreate.
+    void Release();
     // Loads a BMP file of any depth into a fresh 3-channel bitmap. On a file that is not
     // a readable, complete BMP the box "Can't load BMP image" is shown and false returned.
     bool Load(const QString &fileName, MessageBoxes &boxes);
@@ -83,11 +90,15 @@ class cDIBSection {
     // a null image when the bitmap is empty.
     QImage UprightImage() const;
 
-    // Releases the pixels; the bitmap reads 0 x 0 with 0 channels afterwards.
+    // Frees the pixels (and any memory kept for reuse); the bitmap reads 0 x 0 with 0
+    // channels afterwards.
     void CleanUp();
 
   private:
     std::unique_ptr<unsigned char[]> bits_;
+    std::size_t capacity_ = 0;               // bytes at bits_
+    std::unique_ptr<unsigned char[]> spare_; // memory kept by Release for Recreate
+    std::size_t spareCapacity_ = 0;
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
     std::int32_t channels_ = 0;

@@ -58,8 +58,8 @@ bool DecodeAhead::take(const QString &path, QSize target, cDIBSection &into, QSi
     m_wake.wait(lock, [&] { return !(m_running && m_current == wanted); });
     if (!m_hasResult || !(m_resultJob == wanted) || !m_resultOk)
         return false;
+    // The bitmap shown until now goes to the worker, which decodes the next one into it.
     into.Swap(m_result);
-    m_result.CleanUp();
     natural = m_resultNatural;
     m_hasResult = false;
     return true;
@@ -77,12 +77,12 @@ void DecodeAhead::run() {
         const Job job = m_current;
         lock.unlock();
 
-        cDIBSection picture;
         QSize natural;
-        const bool ok = IJL::JpegReadForDisplay(picture, job.path, job.target, natural);
+        const bool ok =
+            IJL::JpegReadForDisplay(m_work, job.path, job.target, natural, m_fileBuffer);
 
         lock.lock();
-        m_result.Swap(picture);
+        m_result.Swap(m_work);
         m_resultJob = job;
         m_resultOk = ok;
         m_resultNatural = natural;

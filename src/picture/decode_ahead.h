@@ -60,6 +60,10 @@ class DecodeAhead {
     Job m_resultJob;
     bool m_resultOk = false;
     cDIBSection m_result;
+    // The worker's own: the bitmap it decodes into and the file's bytes. Results and the
+    // shown picture trade bitmaps by swapping, so the same few buffers serve every step.
+    cDIBSection m_work;
+    QByteArray m_fileBuffer;
     QSize m_resultNatural;
     std::thread m_thread; // last: starts once everything above exists
 };

@@ -176,9 +176,22 @@ bool IJL::JpegReadBuffer(cDIBSection &dib, const unsigned char *data, std::size_
 }
 
 bool IJL::JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target, QSize &natural) {
-    dib.CleanUp();
-    QByteArray bytes;
-    if (ReadRegularFile(path, MaxJpegFileBytes, bytes) != 0 || bytes.isEmpty())
+    QByteArray fileBuffer;
+    return JpegReadForDisplay(dib, path, target, natural, fileBuffer);
+}
+
+bool IJL::JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target, QSize &natural,
+                             QByteArray &bytes) {
+    dib.Release(); // its memory serves the next picture
+    // Only a regular file: a FIFO or a device would block the read.
+    QFile file(path);
+    if (!IsRegularFile(path) || !file.open(QIODevice::ReadOnly) || file.size() <= 0 || file.size() > MaxJpegFileBytes)
+        return false;
+    const qint64 fileSize = file.size();
+    if (bytes.capacity() / 4 > fileSize)
+        bytes = QByteArray(); // far too large a buffer is not held on to
+    bytes.resize(fileSize);
+    if (file.read(bytes.data(), fileSize) != fileSize)
         return false;
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
     const auto size = static_cast<unsigned long>(bytes.size());
@@ -206,7 +219,7 @@ bool IJL::JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target
             scaledH = h;
         }
     }
-    if (!dib.Create(scaledW, scaledH, channels))
+    if (!dib.Recreate(scaledW, scaledH, channels))
         return false;
     const int status = tjDecompress2(handle.get(), data, size, dib.DIBSectionBitsPtr(), scaledW,
                                      dib.BytesPerScanLine(), scaledH, pixelFormat,

@@ -61,6 +61,9 @@ class IJL {
     // picture decoded; `natural` gets the upright picture's full size. Nothing is shown on a
     // failure: the caller then takes the full decode, which reports it. Safe to call from any
     // thread: it touches neither WorkDib nor the boxes.
+    // The same reading the file into fileBuffer, which keeps its memory from call to call.
+    static bool JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target,
+                                   QSize &natural, QByteArray &fileBuffer);
     static bool JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target,
                                    QSize &natural);
 

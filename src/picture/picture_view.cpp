@@ -133,7 +133,7 @@ bool PictureView::loadJpegForPreview() {
     QSize natural;
     const QSize target = previewTarget();
     if (m_ahead->take(file, target, dib, natural) ||
-        IJL::JpegReadForDisplay(dib, file, target, natural)) {
+        IJL::JpegReadForDisplay(dib, file, target, natural, m_fileBuffer)) {
         f.photo->setPicture(displayImage(dib, displayLimit()), natural);
         return true;
     }

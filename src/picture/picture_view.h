@@ -46,6 +46,7 @@ class PictureView : public QObject {
 
     AppContext &m_ctx;
     std::unique_ptr<DecodeAhead> m_ahead;
+    QByteArray m_fileBuffer; // the shown picture's file, read into memory kept between steps
 };
 
 } // namespace glimmerby

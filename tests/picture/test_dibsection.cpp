@@ -68,6 +68,26 @@ class TestDibSection : public QObject {
         QVERIFY(dib.UprightImage().isNull());
     }
 
+    // Stepping decodes picture after picture into the same memory, zeroed like a new one.
+    void recreateReusesMemory() {
+        cDIBSection dib;
+        QVERIFY(dib.Create(100, 50, 3));
+        std::fill(dib.DIBSectionBitsPtr(), dib.DIBSectionBitsPtr() + dib.ImageSize(), 0xAB);
+        const unsigned char *memory = dib.DIBSectionBitsPtr();
+        dib.Release();
+        QVERIFY(dib.IsEmpty());
+        QCOMPARE(dib.dib_width(), 0);
+        QVERIFY(dib.Recreate(99, 49, 3)); // smaller: the same memory
+        QCOMPARE(dib.DIBSectionBitsPtr(), memory);
+        QCOMPARE(dib.BytesPerScanLine(), 300);
+        const unsigned char *bits = dib.DIBSectionBitsPtr();
+        QVERIFY(std::all_of(bits, bits + dib.ImageSize(), [](unsigned char b) { return b == 0; }));
+        QVERIFY(dib.Recreate(200, 100, 3)); // larger: new memory of the right size
+        QCOMPARE(dib.ImageSize(), 60000);
+        QVERIFY(dib.Recreate(10, 10, 3)); // far smaller: the large memory is not kept
+        QCOMPARE(dib.ImageSize(), 320);
+    }
+
     void refusesUnreasonableSizes() {
         cDIBSection dib;
         QVERIFY(dib.Create(4, 4, 3));

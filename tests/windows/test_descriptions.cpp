@@ -5,6 +5,7 @@
 #include "app/app_state.h"
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
+#include "organize/copy_move.h"
 #include "organize/file_events.h"
 #include "shell/description_field.h"
 #include "shell/key_commands.h"
@@ -243,6 +244,35 @@ class TestDescriptions : public QObject {
         events.reportFinished(src + "a.bmp", src + "renamed.bmp", true);
         QTRY_COMPARE(ReadPictureText(src, "renamed"), QString("Sea"));
         QCOMPARE(ReadPictureText(src, "a"), QString("Sea"));
+    }
+
+    // The copy and move commands take descriptions along (the source keeps its own).
+    void copyAndMoveTakeDescriptions() {
+        Running r({"a.bmp", "b.bmp", "c.bmp"});
+        const QString src = r.media.path() + "/";
+        QVERIFY(WritePictureText(src, "a", "Sea"));
+        QVERIFY(WritePictureText(src, "b", "Sky"));
+        QTemporaryDir copies, moved;
+        const auto run = [&](const QString &dir, const QStringList &names, bool move) {
+            r.form().moveit[0]->setText(dir + "/");
+            r.form().Copyit[0]->setText(dir + "/");
+            r.ctx().browser->setDirectory(r.media.path());
+            r.form().File1->setListIndex(-1);
+            for (const QString &name : names)
+                r.form().File1->setSelected(r.form().File1->items().indexOf(name), true);
+            if (move)
+                r.ctx().copyMove->moveit_Click(0);
+            else
+                r.ctx().copyMove->Copyit_Click(0);
+        };
+        run(copies.path(), {"a.bmp", "b.bmp", "c.bmp"}, false);
+        QCOMPARE(ReadPictureText(copies.path(), "a"), QString("Sea"));
+        QCOMPARE(ReadPictureText(copies.path(), "b"), QString("Sky"));
+        QCOMPARE(ReadPictureText(copies.path(), "c"), QString("No discription avalible for: c"));
+        run(moved.path(), {"b.bmp"}, true);
+        QVERIFY(!QFile::exists(src + "b.bmp"));
+        QCOMPARE(ReadPictureText(moved.path(), "b"), QString("Sky"));
+        QCOMPARE(ReadPictureText(src, "b"), QString("Sky"));
     }
 };
 
