@@ -185,7 +185,8 @@ bool IJL::JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target
     dib.Release(); // its memory serves the next picture
     // Only a regular file: a FIFO or a device would block the read.
     QFile file(path);
-    if (!IsRegularFile(path) || !file.open(QIODevice::ReadOnly) || file.size() <= 0 || file.size() > MaxJpegFileBytes)
+    if (!IsRegularFile(path) || !file.open(QIODevice::ReadOnly) || file.size() <= 0 ||
+        file.size() > MaxJpegFileBytes)
         return false;
     const qint64 fileSize = file.size();
     if (bytes.capacity() / 4 > fileSize)
