@@ -66,6 +66,15 @@ midi_track='\x00\xC0\x00\x00\x90\x3C\x64\x60\x80\x3C\x40\x00\x90\x40\x64\x60\x80
 printf 'MThd\x00\x00\x00\x06\x00\x00\x00\x01\x00\x60MTrk\x00\x00\x00\x1F'"$midi_track" > tune.mid
 { printf 'RIFF\x42\x00\x00\x00RMIDdata\x35\x00\x00\x00'; cat tune.mid; printf '\x00'; } > tune.rmi
 
+# Short media for the music and the slide show: half-second sounds, a one-second movie,
+# and garbage under a movie's and a sound's ending.
+ff -f lavfi -i "sine=frequency=880:duration=0.5" half.wav
+ff -f lavfi -i "sine=frequency=440:duration=0.5" -c:a libmp3lame half.mp3
+ff -f lavfi -i "testsrc2=size=160x120:rate=25:duration=1" \
+   -f lavfi -i "sine=frequency=220:duration=1" -c:v mpeg1video -c:a mp2 -shortest second.mpg
+head -c 4096 /dev/urandom > garbage.avi
+head -c 4096 /dev/urandom > garbage.mp3
+
 # A file the movie pattern lists but nothing recognizes, and one no pattern lists.
 printf 'not a movie' > gasf
 printf 'notes' > readme.txt

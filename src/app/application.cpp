@@ -22,6 +22,8 @@
 #include "picture/ijl.h"
 #include "picture/picture_view.h"
 #include "picture/status_line.h"
+#include "playback/playback_controller.h"
+#include "playback/slide_show.h"
 #include "shell/description_field.h"
 #include "shell/key_commands.h"
 #include "shell/layout_controller.h"
@@ -226,6 +228,8 @@ void Application::createWindow() {
     ctx.browser = new BrowserController(ctx);
     ctx.keys = new KeyCommands(ctx);
     ctx.layout = new LayoutController(ctx);
+    ctx.slideShow = new SlideShow(ctx);
+    ctx.playback = new PlaybackController(ctx);
     m_toggles = new TogglesController(ctx);
     ctx.toggles = m_toggles;
     ctx.fileEvents = new FileEvents(this);
@@ -271,11 +275,7 @@ void Application::createWindow() {
             [this](int key, Qt::KeyboardModifiers mods) { m_ctx->keys->Form_KeyDown(key, mods); });
     connect(m_form->MediaPlayer2, &MediaPlayer::KeyDown, this,
             [this](int key, Qt::KeyboardModifiers mods) { m_ctx->keys->Form_KeyDown(key, mods); });
-    connect(m_form->Timer1, &QTimer::timeout, this, [this] {
-        m_form->Timer1->stop();
-        m_ctx->preview->ShowNextFile();
-        m_ctx->preview->applyTimerRule();
-    });
+    connect(m_form->Timer1, &QTimer::timeout, ctx.slideShow, &SlideShow::Tick);
 }
 
 void Application::Form_Load(const QString &commandLine) {
@@ -351,6 +351,7 @@ void Application::LoadSettings() {
     s.EditorPath = v.EditorPath;
     s.MuteState = v.Mute;
     f.toolbarButton(QStringLiteral("mute"))->setChecked(s.MuteState == 1);
+    f.MediaPlayer2->setMute(s.MuteState == 1); // a muted start is silent from the first movie
 
     if (v.FileFilter >= 0 && v.FileFilter < FilterCount) {
         const QSignalBlocker block(f.Combo1);
@@ -359,15 +360,17 @@ void Application::LoadSettings() {
     m_ctx->browser->ApplyFilter();
 
     s.ControlsVisible = v.ControlsVisible;
-    s.SlideSpeed = v.Speed;
+    // The speed and the quality are clamped and their handlers run once on what was read,
+    // whether or not the bar moves: a bar already at that place would not run them.
+    s.SlideSpeed = static_cast<std::int16_t>(std::clamp<int>(v.Speed, 1, 10000));
     TogglesController::setScrollValue(f.HS[0], s.SlideSpeed);
-    s.JpegQuality = v.PicQuality;
+    m_toggles->applyScroll(0, s.SlideSpeed);
+    s.JpegQuality = std::clamp(v.PicQuality, 0, 100);
     TogglesController::setScrollValue(f.HS[1], s.JpegQuality);
+    m_toggles->applyScroll(1, s.JpegQuality);
     s.CustomSize = v.CustomSize;
     TogglesController::setScrollValue(f.HS[2], s.CustomSize);
-    // A value the scroll bar refused stays in the variable.
-    s.SlideSpeed = v.Speed;
-    s.JpegQuality = v.PicQuality;
+    // A size the scroll bar refused stays in the variable.
     s.CustomSize = v.CustomSize;
 }
 

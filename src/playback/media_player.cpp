@@ -105,6 +105,7 @@ MpvEngine *MediaPlayer::mpvEngine() {
         config.video = m_role == Role::Movie;
         m_mpv = std::make_unique<MpvEngine>(config);
         m_mpv->setMute(m_muted);
+        m_mpv->setVolume(m_volume);
         connectEngine(m_mpv.get());
     }
     return m_mpv.get();
@@ -149,6 +150,7 @@ MidiEngine *MediaPlayer::midiEngine() {
     if (!m_midi) {
         m_midi = std::make_unique<MidiEngine>(m_options.audioOutput);
         m_midi->setMute(m_muted);
+        m_midi->setVolume(m_volume);
         connectEngine(m_midi.get());
     }
     return m_midi.get();
@@ -245,6 +247,14 @@ void MediaPlayer::setMute(bool mute) {
         m_midi->setMute(mute);
     if (m_controls)
         m_controls->showMuted(mute);
+}
+
+void MediaPlayer::setVolume(int percent) {
+    m_volume = std::clamp(percent, 0, 100);
+    if (m_mpv)
+        m_mpv->setVolume(m_volume);
+    if (m_midi)
+        m_midi->setVolume(m_volume);
 }
 
 bool MediaPlayer::isPlaying() const {
