@@ -6,11 +6,11 @@
 # Usage: make-samples.sh DEST_DIR
 set -euo pipefail
 dest=${1:?usage: make-samples.sh DEST_DIR}
-stamp="$dest/.complete-v6"
+stamp="$dest/.complete-v7"
 [ -f "$stamp" ] && exit 0
 mkdir -p "$dest"
 dest=$(cd "$dest" && pwd)
-stamp="$dest/.complete-v6"
+stamp="$dest/.complete-v7"
 cd "$dest"
 ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
 
