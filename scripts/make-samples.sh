@@ -6,11 +6,11 @@
 # Usage: make-samples.sh DEST_DIR
 set -euo pipefail
 dest=${1:?usage: make-samples.sh DEST_DIR}
-stamp="$dest/.complete-v6"
+stamp="$dest/.complete-v7"
 [ -f "$stamp" ] && exit 0
 mkdir -p "$dest"
 dest=$(cd "$dest" && pwd)
-stamp="$dest/.complete-v6"
+stamp="$dest/.complete-v7"
 cd "$dest"
 ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
 
@@ -23,7 +23,10 @@ convert -size 199x300 gradient:orange-navy -quality 90 narrow.jpg # odd width: f
 ff -f lavfi -i "testsrc=size=400x400:duration=1" -frames:v 1 -pix_fmt bgr24 square.bmp
 ff -f lavfi -i "testsrc=size=120x90:duration=1" -frames:v 1 -pix_fmt bgr24 tiny.bmp
 ff -f lavfi -i "testsrc=size=150x120:duration=1" -frames:v 1 small.gif
-ff -f lavfi -i "testsrc2=size=640x480:duration=1" -frames:v 1 -pix_fmt gray grey.jpg
+# A one-component (greyscale) JPEG: ffmpeg's encoder would store three components.
+ff -f lavfi -i "testsrc2=size=640x480:duration=1" -frames:v 1 -pix_fmt gray grey.tmp.pgm
+cjpeg -grayscale -quality 90 -outfile grey.jpg grey.tmp.pgm
+rm -f grey.tmp.pgm
 # A phone photo: stored lying on its side (400 x 300) with EXIF Orientation 6, so it is seen
 # upright as 300 x 400. The APP1 "Exif" segment (Intel byte order, IFD0 with the one tag)
 # goes right after the start marker.

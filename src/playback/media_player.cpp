@@ -1,5 +1,6 @@
 #include "playback/media_player.h"
 
+#include "organize/file_ops.h"
 #include "playback/control_bar.h"
 #include "playback/full_screen_window.h"
 #include "playback/midi_engine.h"
@@ -10,6 +11,7 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -161,6 +163,19 @@ void MediaPlayer::setFileName(const QString &path) {
             m_active->close();
         m_fileName.clear();
         refreshControls();
+        return;
+    }
+    if (!IsRegularFile(path)) {
+        // A FIFO or a device would hold the player's reader for ever: it fails at once,
+        // as a missing file does.
+        if (m_active)
+            m_active->close();
+        m_fileName = path;
+        refreshControls();
+        QTimer::singleShot(0, this, [this, path] {
+            if (m_fileName == path)
+                emit OpenFailed();
+        });
         return;
     }
     PlaybackEngine *engine = isMidiFile(path) ? static_cast<PlaybackEngine *>(midiEngine())

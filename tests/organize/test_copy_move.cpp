@@ -6,6 +6,7 @@
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
 #include "organize/copy_move.h"
+#include "organize/destination.h"
 #include "organize/file_events.h"
 #include "organize/name_clash.h"
 #include "organize/options_dialog.h"
@@ -68,10 +69,7 @@ struct Batch : AppSandbox {
         setDestination(target.path());
         return true;
     }
-    void setDestination(const QString &dir) {
-        form().moveit[0]->setText(dir);
-        form().Copyit[0]->setText(dir);
-    }
+    void setDestination(const QString &dir) { SetDestinationDir(ctx(), dir); }
     // Fills the source directory, lists it and selects the named files.
     void show(const QMap<QString, QByteArray> &files, const QStringList &selected) {
         for (auto it = files.begin(); it != files.end(); ++it)
