@@ -6,11 +6,11 @@
 # Usage: make-samples.sh DEST_DIR
 set -euo pipefail
 dest=${1:?usage: make-samples.sh DEST_DIR}
-stamp="$dest/.complete-v5"
+stamp="$dest/.complete-v7"
 [ -f "$stamp" ] && exit 0
 mkdir -p "$dest"
 dest=$(cd "$dest" && pwd)
-stamp="$dest/.complete-v5"
+stamp="$dest/.complete-v7"
 cd "$dest"
 ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
 
@@ -23,7 +23,10 @@ convert -size 199x300 gradient:orange-navy -quality 90 narrow.jpg # odd width: f
 ff -f lavfi -i "testsrc=size=400x400:duration=1" -frames:v 1 -pix_fmt bgr24 square.bmp
 ff -f lavfi -i "testsrc=size=120x90:duration=1" -frames:v 1 -pix_fmt bgr24 tiny.bmp
 ff -f lavfi -i "testsrc=size=150x120:duration=1" -frames:v 1 small.gif
-ff -f lavfi -i "testsrc2=size=640x480:duration=1" -frames:v 1 -pix_fmt gray grey.jpg
+# A one-component (greyscale) JPEG: ffmpeg's encoder would store three components.
+ff -f lavfi -i "testsrc2=size=640x480:duration=1" -frames:v 1 -pix_fmt gray grey.tmp.pgm
+cjpeg -grayscale -quality 90 -outfile grey.jpg grey.tmp.pgm
+rm -f grey.tmp.pgm
 # A phone photo: stored lying on its side (400 x 300) with EXIF Orientation 6, so it is seen
 # upright as 300 x 400. The APP1 "Exif" segment (Intel byte order, IFD0 with the one tag)
 # goes right after the start marker.
@@ -62,6 +65,15 @@ ff -f lavfi -i "sine=frequency=330:duration=3" -c:a wmav2 song.wma
 midi_track='\x00\xC0\x00\x00\x90\x3C\x64\x60\x80\x3C\x40\x00\x90\x40\x64\x60\x80\x40\x40\x00\x90\x43\x64\x60\x80\x43\x40\x00\xFF\x2F\x00'
 printf 'MThd\x00\x00\x00\x06\x00\x00\x00\x01\x00\x60MTrk\x00\x00\x00\x1F'"$midi_track" > tune.mid
 { printf 'RIFF\x42\x00\x00\x00RMIDdata\x35\x00\x00\x00'; cat tune.mid; printf '\x00'; } > tune.rmi
+
+# Short media for the music and the slide show: half-second sounds, a one-second movie,
+# and garbage under a movie's and a sound's ending.
+ff -f lavfi -i "sine=frequency=880:duration=0.5" half.wav
+ff -f lavfi -i "sine=frequency=440:duration=0.5" -c:a libmp3lame half.mp3
+ff -f lavfi -i "testsrc2=size=160x120:rate=25:duration=1" \
+   -f lavfi -i "sine=frequency=220:duration=1" -c:v mpeg1video -c:a mp2 -shortest second.mpg
+head -c 4096 /dev/urandom > garbage.avi
+head -c 4096 /dev/urandom > garbage.mp3
 
 # A file the movie pattern lists but nothing recognizes, and one no pattern lists.
 printf 'not a movie' > gasf

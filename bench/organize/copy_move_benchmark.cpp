@@ -113,6 +113,11 @@ int main(int argc, char *argv[]) {
     options.configHome = appDir.filePath("config");
     options.players.audioOutput = "null";
     options.players.videoOutput = "null";
+    // Straight to the main window, without the splash.
+    QFile ini(appDir.filePath("Glimmerby.ini"));
+    if (!ini.open(QIODevice::WriteOnly) || ini.write("[UserProfile]\nShowSplash=False\n") <= 0)
+        return 1;
+    ini.close();
     Application app(boxes, options);
     if (!app.Main(QString()))
         return 1;

@@ -43,6 +43,8 @@ struct AppState {
     QString SrcDir, SrcName, SrcExt;
     QString DstDir, DstName, DstExt;
     QString DestPath;
+    // The copy and move destination directory; the menus and status panel 3 show it.
+    QString DestinationDir;
     int ExistsChoice = 0;
     QString DialogChoice;
     QString DialogDir;

@@ -6,24 +6,30 @@
 #include "app/single_instance.h"
 #include "app/split_path.h"
 #include "browser/browser_controller.h"
+#include "browser/directory_listing.h"
 #include "browser/media_kinds.h"
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"
 #include "organize/copy_move.h"
+#include "organize/destination.h"
 #include "organize/file_clipboard.h"
 #include "organize/file_commands.h"
 #include "organize/file_events.h"
 #include "organize/name_clash.h"
 #include "organize/options_dialog.h"
 #include "organize/path_commands.h"
+#include "organize/rename_command.h"
 #include "picture/ijl.h"
 #include "picture/picture_modifier.h"
 #include "picture/picture_view.h"
 #include "picture/status_line.h"
+#include "playback/playback_controller.h"
+#include "playback/slide_show.h"
 #include "shell/description_field.h"
 #include "shell/key_commands.h"
 #include "shell/layout_controller.h"
 #include "shell/toggles_controller.h"
+#include "shell/window_layout.h"
 #include "windows/form1.h"
 #include "windows/help_window.h"
 #include "windows/picture_widgets.h"
@@ -31,13 +37,11 @@
 #include "windows/qt_input_boxes.h"
 #include "windows/splash.h"
 
-#if __has_include("picture/picture_modifier.h")
-#include "picture/picture_modifier.h"
-#define GLIMMERBY_HAS_MODIFIER 1
-#endif
-
+#include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 namespace glimmerby {
 
@@ -59,22 +63,30 @@ bool Application::Main(const QString &commandLine) {
         m_options.appDir.isEmpty() ? QCoreApplication::applicationDirPath() : m_options.appDir;
     s.AppDir = appDirFor(exeDir);
 
-    // One instance per user and program directory; a second one ends before it has
-    // read or written anything.
-    m_instance = m_options.lockDir.isEmpty()
-                     ? std::make_unique<SingleInstance>(s.AppDir)
-                     : std::make_unique<SingleInstance>(s.AppDir, m_options.lockDir);
-    if (m_instance->tryAcquire() == InstanceLock::HeldByAnother) {
-        m_boxes.show(QStringLiteral("Prevous Instance Running... This Instance will now end."),
-                     ProgramTitle);
-        return false;
-    }
-
     const QString configHome =
         m_options.configHome.isEmpty() ? configHomeFromEnvironment() : m_options.configHome;
     s.DataDir = dataDirFor(s.AppDir, configHome);
     s.IniPath = iniPathFor(s.DataDir);
-    const StartupSettings startup = readStartupSettings(s.IniPath);
+
+    // One instance per settings file: the lock lives beside the file that is written, so
+    // that a second copy with another environment still finds it. A second one ends
+    // before it has read or written anything.
+    m_instance = m_options.lockDir.isEmpty()
+                     ? std::make_unique<SingleInstance>(
+                           SingleInstance::LockFile{SingleInstance::besideSettings(s.IniPath)})
+                     : std::make_unique<SingleInstance>(s.AppDir, m_options.lockDir);
+    const InstanceLock lock = m_instance->tryAcquire();
+    if (lock == InstanceLock::HeldByAnother) {
+        m_boxes.show(QStringLiteral("Prevous Instance Running... This Instance will now end."),
+                     ProgramTitle);
+        return false;
+    }
+    // Only the holder of the lock may take a temporary for one left by a killed save.
+    if (lock == InstanceLock::Acquired)
+        removeOwnTemporaries(s.DataDir);
+
+    m_settingsSource = settingsSourceFor(s.IniPath, iniPathFor(s.AppDir));
+    const StartupSettings startup = readStartupSettings(m_settingsSource);
     s.ShowSplashSetting = startup.ShowSplash;
     s.SplashTime = startup.SplashTime;
 
@@ -85,6 +97,8 @@ bool Application::Main(const QString &commandLine) {
     }
     s.SplashTime = 100;
     loadMainWindow(commandLine);
+    if (m_terminating)
+        return false; // ended during the load: the window is never shown
     m_form->show();
     s.BatchBusy = 0;
     return true;
@@ -96,9 +110,8 @@ void Application::loadMainWindow(const QString &commandLine) {
     emit mainWindowCreated(m_form.get());
     Form_Load(commandLine);
     m_loading = false;
-    // A close asked for while the load ran (its message boxes run event loops) comes now.
-    if (m_closeDue)
-        QTimer::singleShot(0, this, &Application::requestClose);
+    if (m_terminating)
+        endAfterTermination();
 }
 
 void Application::startSplash(const QString &commandLine) {
@@ -176,18 +189,6 @@ void Application::advanceSplash(int units) {
         m_splash->SPB->setValue(std::min(m_splash->SPB->value() + units, m_splash->SPB->maximum()));
 }
 
-void Application::requestClose() {
-    if (m_loading) {
-        m_closeDue = true;
-        return;
-    }
-    m_closeDue = false;
-    if (m_splash)
-        finishHandOver();
-    if (m_form)
-        m_form->close();
-}
-
 void Application::ShowAboutWindow() {
     if (!m_form)
         return;
@@ -223,6 +224,8 @@ void Application::createWindow() {
     ctx.browser = new BrowserController(ctx);
     ctx.keys = new KeyCommands(ctx);
     ctx.layout = new LayoutController(ctx);
+    ctx.slideShow = new SlideShow(ctx);
+    ctx.playback = new PlaybackController(ctx);
     m_toggles = new TogglesController(ctx);
     ctx.toggles = m_toggles;
     ctx.modifier = new PictureModifier(ctx);
@@ -243,10 +246,8 @@ void Application::createWindow() {
 
     ctx.clash = new NameClash(ctx);
     ctx.copyMove = new CopyMove(ctx);
-#ifdef GLIMMERBY_HAS_MODIFIER
     if (ctx.modifier) // the pipeline's clash check is the batch's own
         ctx.modifier->setClashCheck([&ctx] { return ctx.clash->MakeUniqueDestName(); });
-#endif
 
     connect(m_form->mnuDelete, &QAction::triggered, ctx.files, &FileCommands::DeleteSelectedFiles);
     connect(m_form->mnuOpenPSP, &QAction::triggered, ctx.files, &FileCommands::OpenInEditor);
@@ -254,6 +255,8 @@ void Application::createWindow() {
     connect(m_form->mnuSetPathMkDir, &QAction::triggered, ctx.paths, &PathCommands::SetDestPath);
     connect(m_form->mnuMakeDirHere, &QAction::triggered, ctx.paths, &PathCommands::MakeDir_Click);
     connect(m_form->mnuSetPSP, &QAction::triggered, ctx.paths, &PathCommands::setpsppath);
+    auto *rename = new RenameCommand(ctx);
+    connect(m_form->mnuRename, &QAction::triggered, rename, &RenameCommand::ReName);
 
     connect(m_toggles, &TogglesController::exitRequested, m_form.get(), &QWidget::close);
     m_help = std::make_unique<Help>();
@@ -267,11 +270,7 @@ void Application::createWindow() {
             [this](int key, Qt::KeyboardModifiers mods) { m_ctx->keys->Form_KeyDown(key, mods); });
     connect(m_form->MediaPlayer2, &MediaPlayer::KeyDown, this,
             [this](int key, Qt::KeyboardModifiers mods) { m_ctx->keys->Form_KeyDown(key, mods); });
-    connect(m_form->Timer1, &QTimer::timeout, this, [this] {
-        m_form->Timer1->stop();
-        m_ctx->preview->ShowNextFile();
-        m_ctx->preview->applyTimerRule();
-    });
+    connect(m_form->Timer1, &QTimer::timeout, ctx.slideShow, &SlideShow::Tick);
 }
 
 void Application::Form_Load(const QString &commandLine) {
@@ -312,7 +311,7 @@ static void setCheck(QCheckBox *box, bool checked, const std::function<void()> &
 void Application::LoadSettings() {
     Form1 &f = *m_form;
     AppState &s = m_state;
-    const SettingsValues v = readSettings(s.IniPath, s.AppDir);
+    const SettingsValues v = readSettings(m_settingsSource, s.AppDir);
 
     s.ToolTipsSetting = v.ToolTips;
     setCheck(f.Ck[0], v.ToolTips == QLatin1String("True"), [this] { m_toggles->Ck_Click(0); });
@@ -322,21 +321,32 @@ void Application::LoadSettings() {
     // The window's size is kept as its client area and its place as the frame's corner,
     // both in twips, so that a save and the next load agree exactly.
     const double dpi = f.screen() ? f.screen()->logicalDotsPerInchY() : 96.0;
+    // A hand-edited or stale size and place are kept on a screen, before the first show:
+    // a window larger than the screen costs memory for nothing, one off every screen
+    // cannot be reached.
     const int height = twipsToPixels(v.FormHeight, dpi);
     const int width = twipsToPixels(v.FormWidth, dpi);
-    if (width > 0 && height > 0)
-        f.resize(width, height);
-    f.move(twipsToPixels(v.FormLeft, dpi), twipsToPixels(v.FormTop, dpi));
+    QList<QRect> areas;
+    for (const QScreen *screen : QGuiApplication::screens())
+        areas.append(screen->availableGeometry());
+    const QRect wanted(twipsToPixels(v.FormLeft, dpi), twipsToPixels(v.FormTop, dpi),
+                       width > 0 ? width : f.width(), height > 0 ? height : f.height());
+    const QRect placed = restoredWindowGeometry(wanted, f.minimumSize(), areas);
+    f.resize(placed.size());
+    f.move(placed.topLeft());
 
-    f.moveit[0]->setText(v.LastSaveToPath);
-    f.Copyit[0]->setText(v.LastSaveToPath);
-    f.setPanelText(3, f.moveit[0]->text() + QStringLiteral("  "));
+    SetDestinationDir(*m_ctx, v.LastSaveToPath);
 
-    m_ctx->browser->setDirectory(v.LastDirPath); // a vanished directory is skipped
+    // A directory that has gone (or is a file, or cannot be read) opens on its nearest
+    // ancestor that can be shown, else on the program's directory: never on nothing.
+    if (!m_ctx->browser->setDirectory(v.LastDirPath) &&
+        !m_ctx->browser->setDirectory(nearestUsableDirectory(v.LastDirPath)))
+        m_ctx->browser->setDirectory(s.AppDir);
 
     s.EditorPath = v.EditorPath;
     s.MuteState = v.Mute;
     f.toolbarButton(QStringLiteral("mute"))->setChecked(s.MuteState == 1);
+    f.MediaPlayer2->setMute(s.MuteState == 1); // a muted start is silent from the first movie
 
     if (v.FileFilter >= 0 && v.FileFilter < FilterCount) {
         const QSignalBlocker block(f.Combo1);
@@ -345,15 +355,17 @@ void Application::LoadSettings() {
     m_ctx->browser->ApplyFilter();
 
     s.ControlsVisible = v.ControlsVisible;
-    s.SlideSpeed = v.Speed;
+    // The speed and the quality are clamped and their handlers run once on what was read,
+    // whether or not the bar moves: a bar already at that place would not run them.
+    s.SlideSpeed = static_cast<std::int16_t>(std::clamp<int>(v.Speed, 1, 10000));
     TogglesController::setScrollValue(f.HS[0], s.SlideSpeed);
-    s.JpegQuality = v.PicQuality;
+    m_toggles->applyScroll(0, s.SlideSpeed);
+    s.JpegQuality = std::clamp(v.PicQuality, 0, 100);
     TogglesController::setScrollValue(f.HS[1], s.JpegQuality);
+    m_toggles->applyScroll(1, s.JpegQuality);
     s.CustomSize = v.CustomSize;
     TogglesController::setScrollValue(f.HS[2], s.CustomSize);
-    // A value the scroll bar refused stays in the variable.
-    s.SlideSpeed = v.Speed;
-    s.JpegQuality = v.PicQuality;
+    // A size the scroll bar refused stays in the variable.
     s.CustomSize = v.CustomSize;
 }
 
@@ -368,8 +380,7 @@ void Application::openCommandLine(const QString &commandLine) {
     const qsizetype p = commandLine.lastIndexOf(u'/') + 1;
     const QString dir = commandLine.left(p);
     ctx.browser->setDirectory(dir);
-    f.moveit[0]->setText(dir);
-    f.Copyit[0]->setText(dir);
+    SetDestinationDir(ctx, dir);
     if (classify(s.CurrentFile, KindPlace::CommandLine) == MediaKind::Movie) {
         f.photo->hide();
         f.MediaPlayer2->show();
@@ -394,12 +405,54 @@ void Application::SaveSettings() {
     out.FormWidth = pixelsToTwips(f.width(), dpi);
     out.FormTop = pixelsToTwips(f.y(), dpi);
     out.FormLeft = pixelsToTwips(f.x(), dpi);
-    out.LastSaveToPath = f.moveit[0]->text();
-    out.LastDirPath = f.Dir1->path();
+    out.LastSaveToPath = m_state.DestinationDir;
+    // Never an empty or vanished directory: the next start would open on nothing.
+    out.LastDirPath = nearestUsableDirectory(f.Dir1->path());
+    if (out.LastDirPath.isEmpty())
+        out.LastDirPath = m_state.AppDir;
     const int index = f.Combo1->currentIndex();
     out.FileFilter =
         (index >= 0 && f.Combo1->currentText() == f.Combo1->itemText(index)) ? index : -1;
-    saveSettings(m_state.IniPath, out); // a failed save is not reported
+    saveSettings(m_state.IniPath, out, m_settingsSource); // a failed save is not reported
+}
+
+void Application::requestTermination() {
+    if (m_terminating)
+        return;
+    m_terminating = true;
+    // A question open now (during start-up, or a dialog of the running window) is closed,
+    // and so is any that the rest of the load opens.
+    auto *closer = new QTimer(this);
+    closer->setInterval(20);
+    connect(closer, &QTimer::timeout, this, [] {
+        if (QWidget *modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    closer->start();
+    if (QWidget *modal = QApplication::activeModalWidget())
+        modal->close();
+    // Under the splash window the main window may not be loaded yet: it is loaded now, so
+    // that the settings are saved as a close would save them.
+    if (!m_form && !m_loading && m_splash)
+        loadMainWindow(m_commandLine);
+    shutdown(); // saves what the load has set so far
+    if (!m_loading)
+        endAfterTermination();
+}
+
+void Application::endAfterTermination() {
+    if (m_splash) {
+        Splash *sp = m_splash;
+        m_splash = nullptr;
+        disconnect(sp, nullptr, this, nullptr);
+        sp->Timer1->stop();
+        sp->Timer2->stop();
+        sp->hide();
+        sp->deleteLater();
+    }
+    if (m_form && m_form->isVisible())
+        m_form->close();
+    QCoreApplication::quit(); // nothing to do while Main still runs: it returns false
 }
 
 void Application::shutdown() {

@@ -25,7 +25,7 @@ class Help;
 struct StartOptions {
     QString appDir;        // the program's directory; empty: the executable's
     QString configHome;    // where settings go when appDir is read-only; empty: XDG
-    QString lockDir;       // where the single-instance lock lives; empty: the default
+    QString lockDir;       // where the single-instance lock lives; empty: beside the settings
     PlayerOptions players; // audio/video outputs of the three players
 };
 
@@ -46,6 +46,11 @@ class Application : public QObject {
     // Runs the shutdown once: scratch files removed, settings saved, help closed.
     void shutdown();
     bool hasShutDown() const { return m_shutDown; }
+    // The system asks the program to end (a termination signal), at any moment of the
+    // run, start-up included: a start under the splash window loads the main window first,
+    // the shutdown runs once (saving what the load has set so far), questions still open
+    // are closed, and the window closes or is never shown.
+    void requestTermination();
 
     // The splash window while it covers start-up; null otherwise.
     Splash *splash() const { return m_splash; }
@@ -54,9 +59,6 @@ class Application : public QObject {
     Help *help() const { return m_help.get(); }
     // Minimises the main window and shows the splash window as the about window.
     void ShowAboutWindow();
-    // Closes the program from outside (a termination signal): a start-up still under the
-    // splash window is finished first, so that the settings are saved.
-    void requestClose();
 
   signals:
     void mainWindowCreated(QWidget *window);
@@ -67,6 +69,7 @@ class Application : public QObject {
     void LoadSettings();
     void SaveSettings();
     void openCommandLine(const QString &commandLine);
+    void endAfterTermination();
     void loadMainWindow(const QString &commandLine);
     void startSplash(const QString &commandLine);
     void Splash_Timer1();
@@ -84,13 +87,14 @@ class Application : public QObject {
     std::unique_ptr<IJL> m_codec;
     TogglesController *m_toggles = nullptr;
     bool m_shutDown = false;
+    bool m_terminating = false;
+    QString m_settingsSource; // the file the settings are read from (see settingsSourceFor)
     std::unique_ptr<Help> m_help;
     QPointer<Splash> m_splash;
     QPointer<Splash> m_about;
     QString m_commandLine;      // for the main window loaded by the splash window
     bool m_loading = false;     // the main window's load sequence is running
     bool m_handOverDue = false; // the splash was closed during the load
-    bool m_closeDue = false;    // a termination signal came during the load
 };
 
 } // namespace glimmerby

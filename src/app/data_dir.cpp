@@ -1,5 +1,7 @@
 #include "app/data_dir.h"
 
+#include "organize/file_ops.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -41,6 +43,18 @@ void removeScratchFiles(const QString &dir) {
         const QFileInfo info(path);
         // Only files: a directory that happens to carry the name is not ours.
         if (info.isFile() || info.isSymLink())
+            QFile::remove(path);
+    }
+}
+
+void removeOwnTemporaries(const QString &dir) {
+    const QStringList names = QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        if (!IsOwnTemporaryName(name))
+            continue;
+        const QString path = QDir(dir).filePath(name);
+        const QFileInfo info(path);
+        if (info.isFile() && !info.isSymLink())
             QFile::remove(path);
     }
 }

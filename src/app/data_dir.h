@@ -24,4 +24,9 @@ QString dataDirFor(const QString &appDir, const QString &configHome);
 // are there; anything that cannot be deleted is left in place.
 void removeScratchFiles(const QString &dir);
 
+// Deletes the hidden temporaries of the program's own writes (see CreateTemporaryFile)
+// left in dir by a process killed while saving. Only regular files with exactly that
+// name pattern go; anything else is left alone. Call it only while holding the lock.
+void removeOwnTemporaries(const QString &dir);
+
 } // namespace glimmerby

@@ -450,7 +450,22 @@ QByteArray profileBytes(const QString &text) {
 }
 
 QString profileText(const QByteArray &bytes) {
-    return QString::fromLocal8Bit(bytes);
+    if (isValidUtf8(bytes))
+        return QString::fromUtf8(bytes);
+    // Text written by an 8-bit program: Windows-1252, which is Latin-1 except for the
+    // printable characters it puts at 0x80 to 0x9F (the five it leaves unused stay as
+    // their code points).
+    static const char16_t High[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString text;
+    text.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        text += (byte >= 0x80 && byte < 0xA0) ? QChar(High[byte - 0x80]) : QChar(byte);
+    }
+    return text;
 }
 
 QString ReadProfileString(const QString &iniPath, const QString &section, const QString &key,

@@ -114,7 +114,8 @@ std::optional<std::int32_t> parseProfileInt(const QByteArray &text);
 // as an overflowing assignment leaves the variable at its earlier value.
 std::int16_t narrowToInt16(std::int32_t value, std::int16_t fallback);
 
-// Text <-> profile bytes, in the local 8-bit encoding (the encoding of file names).
+// Text <-> profile bytes. Text is written as UTF-8 (the encoding of file names); bytes
+// that are not valid UTF-8 are read as Windows-1252, the 8-bit text of older files.
 QByteArray profileBytes(const QString &text);
 QString profileText(const QByteArray &bytes);
 

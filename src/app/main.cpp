@@ -25,6 +25,11 @@ int main(int argc, char *argv[]) {
 
     glimmerby::QtMessageBoxes boxes;
     glimmerby::Application glimmerby(boxes);
+    // Installed before anything else runs: a termination signal at any moment of the start
+    // (a question up before the window exists) runs the shutdown once and ends the program.
+    glimmerby::TerminationSignals terminations;
+    QObject::connect(&terminations, &glimmerby::TerminationSignals::received, &glimmerby,
+                     &glimmerby::Application::requestTermination);
     // Once the main window exists (at once, or on the splash window's first tick), the
     // message boxes belong to it.
     QObject::connect(&glimmerby, &glimmerby::Application::mainWindowCreated,
@@ -33,10 +38,6 @@ int main(int argc, char *argv[]) {
     const QString commandLine = QApplication::arguments().mid(1).join(u' ');
     if (!glimmerby.Main(commandLine))
         return 0;
-
-    glimmerby::TerminationSignals terminations;
-    QObject::connect(&terminations, &glimmerby::TerminationSignals::received, &glimmerby,
-                     &glimmerby::Application::requestClose);
     // A desktop session that ends quits without closing the window first.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &glimmerby,
                      &glimmerby::Application::shutdown);

@@ -3,6 +3,8 @@
 #include "app/app_state.h"
 #include "app/ini_file.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -36,9 +38,14 @@ class SettingsReader {
 
 class SettingsWriter {
   public:
-    explicit SettingsWriter(const QString &iniPath) : m_doc(IniDocument::load(iniPath)) {}
+    explicit SettingsWriter(const QString &readFrom) : m_doc(IniDocument::load(readFrom)) {}
 
     void text(const char *key, const QString &value) {
+        // A value the user did not change keeps its bytes, even those that are not UTF-8
+        // and were shown through their 8-bit reading.
+        const std::optional<QByteArray> old = m_doc.value(Section, key);
+        if (old && profileText(*old) == value)
+            return;
         m_doc.setValue(Section, key, profileBytes(value));
     }
     void number(const char *key, std::int32_t value) {
@@ -127,8 +134,14 @@ SettingsToSave settingsToSaveFrom(const AppState &state) {
     return s;
 }
 
-bool saveSettings(const QString &iniPath, const SettingsToSave &values) {
-    SettingsWriter writer(iniPath);
+QString settingsSourceFor(const QString &iniPath, const QString &appIniPath) {
+    if (iniPath == appIniPath || QFileInfo::exists(iniPath) || QFileInfo(iniPath).isSymLink())
+        return iniPath;
+    return QFileInfo::exists(appIniPath) ? appIniPath : iniPath;
+}
+
+bool saveSettings(const QString &iniPath, const SettingsToSave &values, const QString &readFrom) {
+    SettingsWriter writer(readFrom.isEmpty() ? iniPath : readFrom);
     // A minimized or maximized window has no size worth keeping: the next start opens
     // at the default size and place.
     if (values.WindowState == WindowShowState::Normal) {

@@ -91,7 +91,15 @@ SettingsToSave settingsToSaveFrom(const AppState &state);
 // in the file are kept as they are. A value that cannot be stored on one line (a path
 // with a line break) leaves that key's old value. Returns false when the file could not
 // be written; the old file is then unchanged.
-bool saveSettings(const QString &iniPath, const SettingsToSave &values);
+// The file the settings are read from: iniPath, except when the settings go to the
+// user's configuration directory (a read-only program directory) and nothing has been
+// saved there yet; then the program directory's file (appIniPath), when there is one.
+QString settingsSourceFor(const QString &iniPath, const QString &appIniPath);
+
+// Writes values into iniPath. The keys are set in the document read from readFrom (the
+// settings source; empty: iniPath itself), so that keys the program does not know are kept.
+bool saveSettings(const QString &iniPath, const SettingsToSave &values,
+                  const QString &readFrom = {});
 
 // Twips (1/1440 inch) <-> pixels at a logical DPI (96 DPI: 15 twips a pixel). A DPI that
 // is not positive counts as 96.

@@ -16,6 +16,16 @@ SingleInstance::SingleInstance(const QString &appDir, const QString &lockDir)
     m_lock->setStaleLockTime(0);
 }
 
+SingleInstance::SingleInstance(const LockFile &lockFile)
+    : m_path(lockFile.path), m_lock(std::make_unique<QLockFile>(m_path)) {
+    m_lock->setStaleLockTime(0);
+}
+
+QString SingleInstance::besideSettings(const QString &iniPath) {
+    const QFileInfo info(iniPath);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".lock");
+}
+
 SingleInstance::~SingleInstance() {
     release();
 }

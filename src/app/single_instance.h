@@ -1,7 +1,7 @@
 #pragma once
-// One running copy per user and program directory. The lock is a QLockFile in the
-// user's runtime directory (or the temporary directory); a lock left by a process that
-// died is taken over.
+// One running copy per settings file. The lock is a QLockFile beside the settings file
+// (or, for tests, in a directory of their choice); a lock left by a process that died is
+// taken over.
 
 #include <QLockFile>
 #include <QString>
@@ -19,6 +19,13 @@ class SingleInstance {
   public:
     // appDir is the program directory; lockDir where the lock file goes.
     explicit SingleInstance(const QString &appDir, const QString &lockDir = defaultLockDir());
+    // The lock of the settings file iniPath: a hidden file beside it, whatever the
+    // environment, so that one settings file never has two writers.
+    static QString besideSettings(const QString &iniPath);
+    struct LockFile {
+        QString path;
+    };
+    explicit SingleInstance(const LockFile &lockFile);
     ~SingleInstance();
     SingleInstance(const SingleInstance &) = delete;
     SingleInstance &operator=(const SingleInstance &) = delete;

@@ -1,6 +1,8 @@
 #include "browser/directory_listing.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <dirent.h>
@@ -87,6 +89,24 @@ QString joinPath(const QString &dir, const QString &name) {
     if (dir.endsWith(u'/'))
         return dir + name;
     return dir + u'/' + name;
+}
+
+} // namespace glimmerby
+
+namespace glimmerby {
+
+QString nearestUsableDirectory(const QString &path) {
+    if (path.isEmpty() || !QDir::isAbsolutePath(path))
+        return {};
+    for (QString p = QDir::cleanPath(path);;) {
+        const QFileInfo info(p);
+        if (info.isDir() && info.isReadable() && info.isExecutable())
+            return p;
+        const QString parent = info.path();
+        if (parent == p)
+            return {};
+        p = parent;
+    }
 }
 
 } // namespace glimmerby

@@ -22,6 +22,11 @@ DirectoryListing listFiles(const QString &dir, const FilePattern &pattern);
 // The sub-directories of dir (not hidden ones), sorted by name ignoring case.
 QStringList listSubdirectories(const QString &dir);
 
+// The directory a browser can show for path: path itself when it is a directory that can
+// be read and entered, else its nearest ancestor that can. Empty for a relative or empty
+// path, or when not even the root can be read.
+QString nearestUsableDirectory(const QString &path);
+
 // The full path of an entry: the directory and the name with one "/" between them
 // unless the directory already ends in "/".
 QString joinPath(const QString &dir, const QString &name);

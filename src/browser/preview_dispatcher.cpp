@@ -8,6 +8,7 @@
 #include "browser/pane_widgets.h"
 #include "picture/picture_view.h"
 #include "picture/status_line.h"
+#include "playback/slide_show.h"
 #include "shell/description_field.h"
 #include "shell/window_layout.h"
 #include "windows/form1.h"
@@ -18,11 +19,7 @@ namespace glimmerby {
 PreviewDispatcher::PreviewDispatcher(AppContext &ctx) : QObject(&ctx.form), m_ctx(ctx) {}
 
 void PreviewDispatcher::applyTimerRule() {
-    const AppState &s = m_ctx.state;
-    if (s.SlideShowOn == 1 && !isSlideShowMovie(s.CurrentFile))
-        m_ctx.form.Timer1->start();
-    else
-        m_ctx.form.Timer1->stop();
+    m_ctx.slideShow->applyTimerRule();
 }
 
 void PreviewDispatcher::showDescription(const QString &path) {

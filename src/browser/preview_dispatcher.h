@@ -23,8 +23,7 @@ class PreviewDispatcher : public QObject {
     void PlayInLargePlayer();
     void PlayInSmallPlayer();
     void SizeMoviePlayer();
-    // The slide-show timer runs exactly while the show is on and the current file is
-    // not a movie the show waits for.
+    // The slide show's timer rule (SlideShow::applyTimerRule), for the callers here.
     void applyTimerRule();
 
   private:

@@ -11,10 +11,7 @@
 #include "shell/toggles_controller.h"
 #include "windows/form1.h"
 
-#if __has_include("picture/picture_modifier.h")
 #include "picture/picture_modifier.h"
-#define GLIMMERBY_HAS_MODIFIER 1
-#endif
 
 #include <QFileInfo>
 #include <QSet>
@@ -232,7 +229,6 @@ CopyMove::Step CopyMove::transfer(bool move, const QString &source) {
 
 CopyMove::Step CopyMove::modify(const QString &stepWord, const QString &source, bool move) {
     AppState &s = m_ctx.state;
-#ifdef GLIMMERBY_HAS_MODIFIER
     if (!m_ctx.modifier) {
         passOver(ENOSYS);
         return Step::Next;
@@ -253,14 +249,6 @@ CopyMove::Step CopyMove::modify(const QString &stepWord, const QString &source, 
         m_ctx.fileEvents->reportFinished(source, destination, move && gone);
     }
     return Step::Next;
-#else
-    Q_UNUSED(stepWord);
-    Q_UNUSED(source);
-    Q_UNUSED(move);
-    Q_UNUSED(s);
-    passOver(ENOSYS);
-    return Step::Next;
-#endif
 }
 
 void CopyMove::finishMoves() {

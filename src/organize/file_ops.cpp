@@ -145,6 +145,52 @@ QString ResolveLinkChain(const QString &path) {
     return {};
 }
 
+bool IsRegularFile(const QString &path) {
+    struct stat info {};
+    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &info) == 0 &&
+           S_ISREG(info.st_mode);
+}
+
+int ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &data) {
+    data.clear();
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    struct stat info {};
+    int error = 0;
+    if (::fstat(fd, &info) != 0)
+        error = errno;
+    else if (!S_ISREG(info.st_mode))
+        error = ENOENT;
+    else if (info.st_size > maxBytes)
+        error = EFBIG;
+    if (error == 0) {
+        data.resize(qsizetype(info.st_size));
+        qsizetype done = 0;
+        while (done < data.size()) {
+            const ssize_t n = ::read(fd, data.data() + done, std::size_t(data.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                error = n < 0 ? errno : EIO;
+                break;
+            }
+            done += n;
+        }
+    }
+    ::close(fd);
+    if (error != 0)
+        data.clear();
+    return error;
+}
+
+int MakeOneDirectory(const QString &path) {
+    if (path.isEmpty())
+        return ENOENT;
+    return ::mkdir(QFile::encodeName(path).constData(), 0777) == 0 ? 0 : errno;
+}
+
 int ReplaceFileContents(const QString &path, const unsigned char *data, std::size_t size,
                         ReplaceMode mode) {
     const QFileInfo info(path);

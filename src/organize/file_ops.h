@@ -38,6 +38,19 @@ int SyncDirectory(const QString &dir);
 // a link in the chain dangles. Empty on a loop or a chain longer than 40 links.
 QString ResolveLinkChain(const QString &path);
 
+// True when path (links followed) is a regular file. Pictures and media are only loaded
+// from regular files: a FIFO or a device would block the load or never end.
+bool IsRegularFile(const QString &path);
+
+// Reads the whole of a regular file of at most maxBytes into data, opening it without
+// blocking. Returns 0, or the errno: ENOENT for anything that is not a regular file (as
+// for a missing one), EFBIG when it is larger than maxBytes, EIO when it changed size.
+int ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &data);
+
+// Makes exactly one directory (mode 0777 less the umask): one that exists already or
+// whose parent is missing is an error. Returns 0 or the errno.
+int MakeOneDirectory(const QString &path);
+
 // Writes data as the whole content of path. Returns 0 on success or the errno of the
 // first failing step. On failure the temporary file is removed and an existing target is
 // untouched. A new file gets NewFileMode(); a replaced file keeps its mode and, where this

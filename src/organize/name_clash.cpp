@@ -4,6 +4,7 @@
 #include "app/app_state.h"
 #include "app/split_path.h"
 #include "browser/browser_controller.h"
+#include "organize/destination.h"
 #include "organize/free_name.h"
 #include "organize/options_dialog.h"
 #include "windows/form1.h"
@@ -26,7 +27,7 @@ bool asks(int choice) {
 NameClash::NameClash(AppContext &ctx) : QObject(&ctx.form), m_ctx(ctx) {}
 
 QString NameClash::destinationText() const {
-    return m_ctx.form.moveit[0]->text();
+    return m_ctx.state.DestinationDir;
 }
 
 QString NameClash::destinationDir() const {
@@ -42,7 +43,7 @@ void NameClash::PrepareDestination(QString &path) {
     QString dir = destinationText();
     if (!dir.isEmpty() && !dir.endsWith(u'/')) { // empty stays empty: it is no directory
         dir += u'/';
-        m_ctx.form.moveit[0]->setText(dir);
+        SetDestinationDir(m_ctx, dir);
     }
     path = dir + s.SrcName + s.SrcExt;
     QString ext;

@@ -146,7 +146,7 @@ void OptionsDialog::ShowOptionsDialog(const QString &mode) {
     box.setWindowState(Qt::WindowNoState);
     configure(box, mode);
     box.setClosedAnswer(closedAnswer(mode));
-    box.setStartDirectory(m_ctx.form.moveit[0]->text());
+    box.setStartDirectory(s.DestinationDir);
     CenterWindow(box);
     if (onShown)
         QTimer::singleShot(0, &box, [this, &box] { onShown(box); });

@@ -7,6 +7,7 @@
 #include "app/message_boxes.h"
 #include "app/split_path.h"
 #include "browser/pane_widgets.h"
+#include "organize/destination.h"
 #include "organize/options_dialog.h"
 #include "organize/path_choice.h"
 #include "windows/dialog_box.h"
@@ -20,10 +21,7 @@ namespace glimmerby {
 PathCommands::PathCommands(AppContext &ctx) : QObject(&ctx.form), m_ctx(ctx) {}
 
 void PathCommands::setDestination(const QString &dir) {
-    Form1 &f = m_ctx.form;
-    f.moveit[0]->setText(dir);
-    f.Copyit[0]->setText(dir);
-    f.setPanelText(3, dir + QStringLiteral("  "));
+    SetDestinationDir(m_ctx, dir);
 }
 
 void PathCommands::SetDestPath() {

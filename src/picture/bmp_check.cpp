@@ -1,5 +1,7 @@
 #include "picture/bmp_check.h"
 
+#include "organize/file_ops.h"
+
 #include <QFile>
 #include <cstdint>
 
@@ -19,7 +21,7 @@ std::uint32_t U32(const QByteArray &b, int at) {
 
 QSize CheckedBmpSize(const QString &fileName) {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!IsRegularFile(fileName) || !file.open(QIODevice::ReadOnly))
         return {};
     const std::int64_t fileSize = file.size();
     const QByteArray head = file.read(54);

@@ -124,14 +124,8 @@ void IJL::ReportJpegError(const QString &message, int code) {
 
 bool IJL::JpegRead(cDIBSection &dib, const QString &path) {
     dib.CleanUp();
-    QFile file(path);
     QByteArray data;
-    if (file.open(QIODevice::ReadOnly) && file.size() <= MaxJpegFileBytes) {
-        data.resize(file.size());
-        if (file.read(data.data(), data.size()) != data.size())
-            data.clear();
-    }
-    if (data.isEmpty()) {
+    if (ReadRegularFile(path, MaxJpegFileBytes, data) != 0 || data.isEmpty()) {
         ReportJpegError(QStringLiteral("FAILED TO READ IMAGE PARAMS"), JpegCode::FileUnreadable);
         return false;
     }
@@ -190,8 +184,10 @@ bool IJL::JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target
 bool IJL::JpegReadForDisplay(cDIBSection &dib, const QString &path, QSize target, QSize &natural,
                              QByteArray &bytes) {
     dib.Release(); // its memory serves the next picture
+    // Only a regular file: a FIFO or a device would block the read.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() <= 0 || file.size() > MaxJpegFileBytes)
+    if (!IsRegularFile(path) || !file.open(QIODevice::ReadOnly) || file.size() <= 0 ||
+        file.size() > MaxJpegFileBytes)
         return false;
     const qint64 fileSize = file.size();
     if (bytes.capacity() / 4 > fileSize)

@@ -5,6 +5,7 @@
 #include "app/split_path.h"
 #include "browser/pane_widgets.h"
 #include "organize/file_commands.h"
+#include "organize/file_ops.h"
 #include "organize/options_dialog.h"
 #include "picture/cdibsection.h"
 #include "picture/decode_ahead.h"
@@ -94,8 +95,10 @@ void PictureView::ShowPicture() {
         if (!show)
             showDamagedView();
     } else {
-        QImageReader reader(s.CurrentFile);
-        const QImage picture = reader.read();
+        // Only a regular file: a FIFO or a device would block the reader.
+        QImage picture;
+        if (IsRegularFile(s.CurrentFile))
+            picture = QImageReader(s.CurrentFile).read();
         if (!picture.isNull())
             f.photo->setPicture(picture); // an unreadable file leaves the previous picture
     }
@@ -184,6 +187,7 @@ void PictureView::showDamagedView() {
         f.HScroll1->raise();
         f.VScroll1->raise();
     }
+    f.keepBarsOnTop();
     askAndAct(QStringLiteral("BADJPG"));
 }
 

@@ -35,7 +35,7 @@ void StatusLine::UpdateStatusLine() {
     f.setWindowTitle(caption(s.CurrentFile));
     f.setPanelText(1, sizePanel(length));
     f.setPanelText(2, QStringLiteral("%1 X %2  ").arg(s.PictureWidth).arg(s.PictureHeight));
-    f.setPanelText(3, f.moveit[0]->text() + QStringLiteral("  "));
+    f.setPanelText(3, s.DestinationDir + QStringLiteral("  "));
 
     QString operation;
     if (f.O[0]->isChecked())

@@ -30,6 +30,7 @@ QToolButton *makeButton(QWidget *parent, QStyle::StandardPixmap icon, const QStr
     auto *button = new QToolButton(parent);
     button->setIcon(parent->style()->standardIcon(icon));
     button->setToolTip(tip);
+    button->setAccessibleName(tip);
     button->setAutoRaise(true);
     // Keys belong to the player, which passes them to the window.
     button->setFocusPolicy(Qt::NoFocus);
@@ -47,6 +48,8 @@ ControlBar::ControlBar(QWidget *parent) : QWidget(parent) {
     m_slider->setFocusPolicy(Qt::NoFocus);
     m_slider->setRange(0, 0);
     m_time = new QLabel(timeText(0, 0), this);
+    // The time shown is the label's accessible name; its role is the description.
+    m_time->setAccessibleDescription(tr("Position and length"));
 
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(2, 1, 2, 1);
@@ -76,6 +79,7 @@ void ControlBar::showState(double position, double duration, bool playing) {
         m_playPause->setIcon(
             style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
         m_playPause->setToolTip(playing ? tr("Pause") : tr("Play"));
+        m_playPause->setAccessibleName(m_playPause->toolTip());
     }
     if (!m_slider->isSliderDown()) {
         m_slider->setRange(0, int(std::max(0.0, duration) * sliderScale));

@@ -1,5 +1,6 @@
 #include "playback/media_player.h"
 
+#include "organize/file_ops.h"
 #include "playback/control_bar.h"
 #include "playback/full_screen_window.h"
 #include "playback/midi_engine.h"
@@ -10,6 +11,7 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QShowEvent>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -103,6 +105,7 @@ MpvEngine *MediaPlayer::mpvEngine() {
         config.video = m_role == Role::Movie;
         m_mpv = std::make_unique<MpvEngine>(config);
         m_mpv->setMute(m_muted);
+        m_mpv->setVolume(m_volume);
         connectEngine(m_mpv.get());
     }
     return m_mpv.get();
@@ -147,6 +150,7 @@ MidiEngine *MediaPlayer::midiEngine() {
     if (!m_midi) {
         m_midi = std::make_unique<MidiEngine>(m_options.audioOutput);
         m_midi->setMute(m_muted);
+        m_midi->setVolume(m_volume);
         connectEngine(m_midi.get());
     }
     return m_midi.get();
@@ -159,6 +163,19 @@ void MediaPlayer::setFileName(const QString &path) {
             m_active->close();
         m_fileName.clear();
         refreshControls();
+        return;
+    }
+    if (!IsRegularFile(path)) {
+        // A FIFO or a device would hold the player's reader for ever: it fails at once,
+        // as a missing file does.
+        if (m_active)
+            m_active->close();
+        m_fileName = path;
+        refreshControls();
+        QTimer::singleShot(0, this, [this, path] {
+            if (m_fileName == path)
+                emit OpenFailed();
+        });
         return;
     }
     PlaybackEngine *engine = isMidiFile(path) ? static_cast<PlaybackEngine *>(midiEngine())
@@ -230,6 +247,14 @@ void MediaPlayer::setMute(bool mute) {
         m_midi->setMute(mute);
     if (m_controls)
         m_controls->showMuted(mute);
+}
+
+void MediaPlayer::setVolume(int percent) {
+    m_volume = std::clamp(percent, 0, 100);
+    if (m_mpv)
+        m_mpv->setVolume(m_volume);
+    if (m_midi)
+        m_midi->setVolume(m_volume);
 }
 
 bool MediaPlayer::isPlaying() const {

@@ -52,6 +52,8 @@ class MediaPlayer : public QWidget {
     void setCurrentPosition(double seconds);
     void setMute(bool mute);
     bool isMuted() const { return m_muted; }
+    void setVolume(int percent); // 0 to 100, apart from mute
+    int volume() const { return m_volume; }
     void setDisplaySize(int size); // 4: fitted to the player's area, 3: full screen
     int displaySize() const { return m_displaySize; }
     void setControlsVisible(bool visible); // all four control-bar flags at once
@@ -86,6 +88,7 @@ class MediaPlayer : public QWidget {
     PlayerOptions m_options;
     QString m_fileName;
     bool m_muted = false;
+    int m_volume = 100;
     int m_displaySize = 4;
     bool m_controlsVisible = true;
 

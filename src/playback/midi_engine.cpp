@@ -10,6 +10,7 @@
 
 #include <fluidsynth.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace glimmerby {
@@ -31,6 +32,12 @@ struct MidiEngine::Impl {
     fluid_player_t *player = nullptr;
     bool soundFontLoaded = false;
     float gain = 0.2f;
+    float volume = 1.0f;
+    bool muted = false;
+    void applyGain() {
+        if (synth)
+            fluid_synth_set_gain(synth, muted ? 0.0f : gain * volume);
+    }
 
     QString path;
     MidiData midi;
@@ -252,8 +259,13 @@ double MidiEngine::duration() const {
 }
 
 void MidiEngine::setMute(bool mute) {
-    if (d->synth)
-        fluid_synth_set_gain(d->synth, mute ? 0.0f : d->gain);
+    d->muted = mute;
+    d->applyGain();
+}
+
+void MidiEngine::setVolume(int percent) {
+    d->volume = std::clamp(percent, 0, 100) / 100.0f;
+    d->applyGain();
 }
 
 bool MidiEngine::isPlaying() const {

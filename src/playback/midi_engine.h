@@ -26,6 +26,7 @@ class MidiEngine : public PlaybackEngine {
     double duration() const override;
     void setMute(bool mute) override;
     bool isPlaying() const override;
+    void setVolume(int percent); // scales the synthesizer's gain, apart from mute
     bool hasFile() const override;
 
     // True when the synthesizer sounds through a device rather than a timer.

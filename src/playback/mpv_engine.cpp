@@ -339,6 +339,13 @@ void MpvEngine::setMute(bool mute) {
         d->setFlag("mute", mute);
 }
 
+void MpvEngine::setVolume(int percent) {
+    if (!d->handle)
+        return;
+    double volume = percent;
+    d->api.set_property(d->handle, "volume", MPV_FORMAT_DOUBLE, &volume);
+}
+
 bool MpvEngine::decoderMuted() const {
     return d->handle && d->flag("mute");
 }

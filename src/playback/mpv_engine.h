@@ -34,6 +34,8 @@ class MpvEngine : public PlaybackEngine {
     bool isPlaying() const override;
     bool hasFile() const override;
 
+    void setVolume(int percent);
+
     // The mute state as the decoder has it, for checking that a request took effect.
     bool decoderMuted() const;
 

@@ -8,6 +8,7 @@
 #include "organize/file_clipboard.h"
 #include "organize/file_commands.h"
 #include "picture/status_line.h"
+#include "playback/playback_controller.h"
 #include "windows/cover_screen.h"
 #include "windows/dialog_box.h"
 #include "windows/form1.h"
@@ -208,8 +209,20 @@ void KeyCommands::deleteKey() {
         m_ctx.files->DeleteSelectedFiles();
 }
 
-void KeyCommands::musicKey(int) {
-    // Background music arrives with the playback controller.
+void KeyCommands::musicKey(int key) {
+    PlaybackController *playback = m_ctx.playback;
+    if (!playback)
+        return;
+    if (key == Qt::Key_B) {
+        if (m_ctx.form.toolbarButton(QStringLiteral("play"))->isChecked())
+            playback->StopMusic();
+        else
+            playback->StartMusic();
+    } else if (key == Qt::Key_M) {
+        playback->ToggleMute();
+    } else {
+        playback->NextMusicTrack();
+    }
 }
 
 void KeyCommands::toggleSlideShow() {

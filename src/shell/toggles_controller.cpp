@@ -6,11 +6,16 @@
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"
 #include "picture/status_line.h"
+#include "playback/playback_controller.h"
+#include "playback/slide_show.h"
 #include "windows/form1.h"
 #include "windows/picture_widgets.h"
 
-#include <QCoreApplication>
-#include <QLocale>
+#include <QApplication>
+#include <QTimer>
+#include <QToolTip>
+
+#include <algorithm>
 
 namespace glimmerby {
 
@@ -30,6 +35,20 @@ TogglesController::TogglesController(AppContext &ctx) : QObject(&ctx.form), m_ct
     connect(f.aboutEntry, &QAction::triggered, this, [this] { emit aboutRequested(); });
     for (QRadioButton *option : f.O)
         connect(option, &QRadioButton::toggled, this, [this] { m_ctx.status->UpdateStatusLine(); });
+    f.dispspeed->setAccessibleDescription(QStringLiteral("Slide speed in seconds"));
+    f.QualityLabel->setAccessibleDescription(QStringLiteral("JPEG quality in percent"));
+    qApp->installEventFilter(this);
+}
+
+bool TogglesController::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() != QEvent::ToolTip || m_ctx.state.ToolTipsSetting == QLatin1String("True"))
+        return false;
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (!widget || (widget != &m_ctx.form && !m_ctx.form.isAncestorOf(widget)))
+        return false;
+    QToolTip::hideText();
+    event->ignore();
+    return true;
 }
 
 void TogglesController::Ck_Click(int index) {
@@ -59,18 +78,22 @@ bool TogglesController::setScrollValue(QScrollBar *bar, int value) {
 
 void TogglesController::HS_Change(int index) {
     AppState &s = m_ctx.state;
-    Form1 &f = m_ctx.form;
     if (s.ScrollGuard)
         return;
     s.ScrollGuard = true;
-    const int value = f.HS[index]->value();
+    applyScroll(index, m_ctx.form.HS[index]->value());
+    s.ScrollGuard = false;
+}
+
+void TogglesController::applyScroll(int index, int value) {
+    AppState &s = m_ctx.state;
+    Form1 &f = m_ctx.form;
     if (index == 0) {
-        s.SlideSpeed = static_cast<std::int16_t>(std::clamp(value, 1, 10000));
-        f.Timer1->setInterval(s.SlideSpeed);
-        f.dispspeed->setText(QLocale().toString(s.SlideSpeed / 1000.0, 'f', 1));
+        m_ctx.slideShow->setSpeed(value);
     } else if (index == 1) {
         s.JpegQuality = std::clamp(value, 0, 100);
         f.QualityLabel->setText(QString::number(s.JpegQuality));
+        f.QualityLabel->setAccessibleName(f.QualityLabel->text());
     } else {
         s.CustomSize = value;
         if (!s.ControlGuard) {
@@ -80,7 +103,6 @@ void TogglesController::HS_Change(int index) {
         }
         f.O[0]->setChecked(true);
     }
-    s.ScrollGuard = false;
 }
 
 void TogglesController::T_Change() {
@@ -103,14 +125,14 @@ void TogglesController::Toolbar1_ButtonClick(const QString &key) {
     QAction *button = f.toolbarButton(key);
     const bool pressed = button && button->isChecked();
     if (key == QLatin1String("mute")) {
-        s.MuteState = pressed ? 1 : 0;
-        f.MediaPlayer2->setMute(pressed);
+        m_ctx.playback->setMute(pressed);
     } else if (key == QLatin1String("play")) {
-        emit musicToggled(pressed);
+        if (pressed)
+            m_ctx.playback->startMusicFromButton();
+        else
+            m_ctx.playback->pauseMusic();
     } else if (key == QLatin1String("slideshow")) {
-        s.SlideShowOn = pressed ? 1 : 0;
-        button->setChecked(s.SlideShowOn == 1);
-        m_ctx.preview->applyTimerRule();
+        m_ctx.slideShow->setOn(pressed);
     } else if (key == QLatin1String("useprops")) {
         s.ModifyEnabled = pressed ? 1 : 0;
         m_ctx.status->UpdateStatusLine();
@@ -172,23 +194,39 @@ void TogglesController::settooltipsoff() {
         panel->setToolTip(QString());
     for (const char *key : {"mute", "play", "slideshow", "useprops", "props", "about", "exit"})
         f.toolbarButton(QString::fromLatin1(key))->setToolTip(QString());
+    QToolTip::hideText();
 }
 
 static void stepBar(QProgressBar *bar) {
+    // A bar repaints itself inside setValue. Here the value changes at once and the
+    // painting waits for the next round of events, where the bar takes updates again.
+    if (bar->updatesEnabled()) {
+        bar->setUpdatesEnabled(false);
+        QTimer::singleShot(0, bar, [bar] { bar->setUpdatesEnabled(true); });
+    }
     if (bar->value() + 1 > bar->maximum())
         bar->setValue(0);
     bar->setValue(bar->value() + 1);
 }
 
+void TogglesController::letEventsIn() {
+    // Processing events costs milliseconds once the window holds an OpenGL view; a
+    // batch of thousands of steps would spend most of its time there.
+    if (m_sinceEvents.isValid() && m_sinceEvents.elapsed() < m_progressEventInterval)
+        return;
+    QCoreApplication::processEvents();
+    m_sinceEvents.start();
+}
+
 void TogglesController::pbplus1(const QString &text) {
     stepBar(m_ctx.form.PB);
     m_ctx.form.setPanelText(4, text + QStringLiteral("... "));
-    QCoreApplication::processEvents();
+    letEventsIn();
 }
 
 void TogglesController::pb1plus1() {
     stepBar(m_ctx.form.PB1);
-    QCoreApplication::processEvents();
+    letEventsIn();
 }
 
 } // namespace glimmerby

@@ -2,6 +2,7 @@
 // The arithmetic of the main window's resize layout, in pixels of the client area.
 // Kept apart from the widgets so that it can be checked on its own.
 
+#include <QList>
 #include <QRect>
 #include <QSize>
 
@@ -54,5 +55,14 @@ QSize largePlayerSize(int scaleWidth, int scaleHeight);
 
 // Scroll bars of the damaged-JPEG view are needed when it does not fit the area.
 bool damagedViewNeedsScrollBars(int scaleWidth, int scaleHeight, QSize picture);
+
+// Where a window restored from saved metrics goes. Its size is cut to the available area
+// of the screen it is on (the nearest one when it is on none), but never below minimum;
+// its place is moved, when needed, so that its top-left corner region lies on that area.
+QRect restoredWindowGeometry(const QRect &wanted, const QSize &minimum,
+                             const QList<QRect> &available);
+
+// A window of size centred in area, moved back so that its top-left corner stays in area.
+QPoint centredInArea(const QSize &size, const QRect &area);
 
 } // namespace glimmerby

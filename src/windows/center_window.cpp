@@ -1,19 +1,21 @@
 #include "windows/center_window.h"
 
+#include "shell/window_layout.h"
+
 #include <QScreen>
 #include <QWidget>
 
 namespace glimmerby {
 
 void CenterWindow(QWidget &window) {
-    const QScreen *screen = window.screen();
+    // On the screen of the main window (the owner of a dialog), in the part of it that
+    // panels and docks leave free; a window larger than that keeps its title bar visible.
+    const QWidget *owner = window.parentWidget() ? window.parentWidget()->window() : &window;
+    const QScreen *screen = owner->screen() ? owner->screen() : window.screen();
     if (!screen)
         return;
-    const QRect area = screen->geometry();
     // The frame's size, so that a decorated window is centred as a whole.
-    const QSize size = window.frameGeometry().size();
-    window.move(area.x() + area.width() / 2 - size.width() / 2,
-                area.y() + area.height() / 2 - size.height() / 2);
+    window.move(centredInArea(window.frameGeometry().size(), screen->availableGeometry()));
 }
 
 } // namespace glimmerby

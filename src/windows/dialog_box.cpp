@@ -4,6 +4,7 @@
 #include "app/message_boxes.h"
 #include "app/settings_store.h"
 #include "browser/pane_widgets.h"
+#include "organize/file_ops.h"
 #include "windows/picture_widgets.h"
 
 #include <QCloseEvent>
@@ -227,7 +228,7 @@ void DialogBox::Command1_Click() {
     // A bare name is made inside the directory shown rather than wherever the process
     // happens to be.
     const QString target = QDir::isAbsolutePath(answer) ? answer : p + answer;
-    if (!QDir().mkpath(target)) {
+    if (MakeOneDirectory(target) != 0) {
         m_boxes.show(QStringLiteral("Error creating dir"), ProgramTitle);
         return;
     }

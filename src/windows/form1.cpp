@@ -158,7 +158,7 @@ void Form1::buildOptionsFrame() {
     HS[0]->setPageStep(1000);
     HS[0]->setGeometry(4, y, 92, 16);
     dispspeed = new QLabel(SSFrame1);
-    dispspeed->setAccessibleName(QStringLiteral("Slide speed in seconds"));
+    dispspeed->setAccessibleDescription(QStringLiteral("Slide speed in seconds"));
     dispspeed->setGeometry(100, y, 32, 16);
     y += 20;
 
@@ -169,7 +169,7 @@ void Form1::buildOptionsFrame() {
     HS[1]->setPageStep(10);
     HS[1]->setGeometry(4, y, 92, 16);
     QualityLabel = new QLabel(SSFrame1);
-    QualityLabel->setAccessibleName(QStringLiteral("JPEG quality in percent"));
+    QualityLabel->setAccessibleDescription(QStringLiteral("JPEG quality in percent"));
     QualityLabel->setGeometry(100, y, 32, 16);
     y += 22;
 
@@ -220,6 +220,7 @@ void Form1::buildPropertiesFrame() {
 void Form1::buildToolbar() {
     Toolbar1 = new QToolBar(this);
     Toolbar1->setAccessibleName(QStringLiteral("Toolbar"));
+    Toolbar1->setAutoFillBackground(true);
     Toolbar1->setIconSize(QSize(16, 16));
     Toolbar1->setMovable(false);
     Toolbar1->setFloatable(false);
@@ -280,6 +281,7 @@ void Form1::buildStatusBar() {
     SB = new QStatusBar(this);
     SB->setAccessibleName(QStringLiteral("Status bar"));
     SB->setSizeGripEnabled(false);
+    SB->setAutoFillBackground(true);
     QFont small = SB->font();
     small.setPointSizeF(small.pointSizeF() * 0.85);
     SB->setFont(small);
@@ -288,7 +290,8 @@ void Form1::buildStatusBar() {
     const int stretch[] = {1, 1, 3, 2};
     for (int i = 0; i < 4; ++i) {
         SBPanels[i] = new QLabel(SB);
-        SBPanels[i]->setAccessibleName(QString::fromLatin1(names[i]));
+        // A screen reader reads the value as the panel's name; the role is its description.
+        SBPanels[i]->setAccessibleDescription(QString::fromLatin1(names[i]));
         SBPanels[i]->setFrameShape(QFrame::Panel);
         SBPanels[i]->setFrameShadow(QFrame::Sunken);
         SB->addWidget(SBPanels[i], stretch[i]);
@@ -345,6 +348,14 @@ void Form1::dockBars() {
     Toolbar1->setGeometry(0, 0, width(), toolbarHeight);
     const int sbHeight = 17;
     SB->setGeometry(0, height() - sbHeight, width(), sbHeight);
+    keepBarsOnTop();
+}
+
+void Form1::keepBarsOnTop() {
+    // The damaged view and the players reach under the bars: the bars paint their own
+    // background and stay above them so that they can always be read.
+    Toolbar1->raise();
+    SB->raise();
     PB1->raise();
 }
 

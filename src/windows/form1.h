@@ -76,6 +76,7 @@ class Form1 : public QWidget {
     std::array<QLabel *, 4> SBPanels;                  // panels 1 to 4 are [0] to [3]
     void setPanelText(int panel, const QString &text); // panel 1 to 4
     QString panelText(int panel) const;
+    void keepBarsOnTop(); // the toolbar and status bar above every preview element
 
     // Preview area.
     ImageControl *photo;

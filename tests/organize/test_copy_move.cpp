@@ -6,9 +6,11 @@
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
 #include "organize/copy_move.h"
+#include "organize/destination.h"
 #include "organize/file_events.h"
 #include "organize/name_clash.h"
 #include "organize/options_dialog.h"
+#include "shell/toggles_controller.h"
 #include "support/app_sandbox.h"
 #include "support/test_files.h"
 #include "windows/dialog_box.h"
@@ -67,10 +69,7 @@ struct Batch : AppSandbox {
         setDestination(target.path());
         return true;
     }
-    void setDestination(const QString &dir) {
-        form().moveit[0]->setText(dir);
-        form().Copyit[0]->setText(dir);
-    }
+    void setDestination(const QString &dir) { SetDestinationDir(ctx(), dir); }
     // Fills the source directory, lists it and selects the named files.
     void show(const QMap<QString, QByteArray> &files, const QStringList &selected) {
         for (auto it = files.begin(); it != files.end(); ++it)
@@ -116,6 +115,7 @@ class TestCopyMove : public QObject {
     void vanishedAndAppeared();
     void badDestination();
     void pictureBatches();
+    void modifyMoveInPlace();
 };
 
 void TestCopyMove::clashAnswers_data() {
@@ -368,6 +368,7 @@ void TestCopyMove::vanishedAndAppeared() {
             writeAll(b.target.filePath("d.MP3"), "intruder");
     });
     intruder.start(0);
+    b.ctx().toggles->setProgressEventInterval(0); // the intruder runs at every step
     b.answers = {2};
     b.move();
     intruder.stop();
@@ -410,6 +411,27 @@ void TestCopyMove::pictureBatches() {
         QSKIP("the picture pipeline is not there yet");
     QVERIFY(QFile::exists(b.target.filePath("n.JPG")));
     QVERIFY(!QFile::exists(b.target.filePath("p.JPG")));
+}
+
+void TestCopyMove::modifyMoveInPlace() {
+    // "ModifyMove" of photo.jpg into its own directory, "Overwrite One": one file, the new
+    // JPEG under the existing spelling; the source was replaced by intent, not deleted.
+    Batch b;
+    QVERIFY(b.start());
+    if (!b.ctx().modifier)
+        QSKIP("the picture pipeline is not there yet");
+    const QByteArray original = readAll(QStringLiteral(GLIMMERBY_SAMPLES_DIR) + "/narrow.jpg");
+    b.show({{"photo.jpg", original}}, {"photo.jpg"});
+    b.setDestination(b.source.path());
+    b.form().toolbarButton("useprops")->trigger();
+    b.answers = {0};
+    b.move();
+    QCOMPARE(b.asked.size(), 1);
+    QCOMPARE(listing(b.source.path()), QStringList{"photo.jpg"});
+    const QByteArray now = readAll(b.source.filePath("photo.jpg"));
+    QVERIFY(now.startsWith("\xFF\xD8"));
+    QVERIFY(now != original);
+    b.checkReset();
 }
 
 QTEST_MAIN(TestCopyMove)

@@ -5,8 +5,10 @@
 #include "app/input_boxes.h"
 #include "app/settings_store.h"
 #include "browser/pane_widgets.h"
+#include "organize/destination.h"
 #include "organize/options_dialog.h"
 #include "support/app_sandbox.h"
+#include "windows/center_window.h"
 #include "windows/dialog_box.h"
 #include "windows/form1.h"
 #include "windows/picture_widgets.h"
@@ -59,7 +61,7 @@ struct Running : AppSandbox {
     }
     ~Running() { dialog.reset(); }
 
-    void setDestination(const QString &dir) { form().moveit[0]->setText(dir); }
+    void setDestination(const QString &dir) { SetDestinationDir(*app->context(), dir); }
 
     // Shows the dialog in mode, records how it looks, then lets act answer it.
     Seen ask(const QString &mode, const std::function<void(DialogBox &)> &act) {
@@ -343,14 +345,24 @@ class TestOptionsDialog : public QObject {
         QVERIFY(r.boxes.texts().isEmpty());
     }
 
+    // Exactly one directory is made: one that exists already or whose parent is missing
+    // is an error, and nothing is made on the way.
+    void mkDirReportsAPathItCannotMake_data() {
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("under a file") << QString("plain.txt/sub");
+        QTest::newRow("exists already") << QString("Old");
+        QTest::newRow("parent missing") << QString("gone/sub");
+    }
     void mkDirReportsAPathItCannotMake() {
+        QFETCH(QString, answer);
         Running r;
         QVERIFY(r.start());
         const QString p = QDir(r.work.path()).absolutePath() + "/";
         QFile file(p + "plain.txt");
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
-        r.inputs.answers = {p + "plain.txt/sub"};
+        QVERIFY(QDir(p).mkdir("Old"));
+        r.inputs.answers = {answer};
         const Seen seen = r.ask("DIRCALL", [](DialogBox &box) {
             box.Command1->click();
             QVERIFY(box.isVisible()); // the dialog stays open for another try
@@ -359,8 +371,23 @@ class TestOptionsDialog : public QObject {
         QVERIFY(!seen.stillOpen);
         QCOMPARE(r.boxes.texts(), QStringList("Error creating dir"));
         QCOMPARE(r.boxes.titles(), QStringList("Glimmerby"));
-        QVERIFY(subdirectories(p).isEmpty());
+        QCOMPARE(subdirectories(p), QStringList("Old"));
         QCOMPARE(r.state().DialogChoice, QString("5"));
+    }
+
+    // A dialog taller and wider than the screen keeps its title bar on the screen.
+    void oversizedDialogCentredWithCornerVisible() {
+        Running r;
+        QVERIFY(r.start());
+        QPoint placed;
+        r.ask("DIRCALL", [&](DialogBox &box) {
+            box.setFixedSize(4000, 3000);
+            CenterWindow(box);
+            placed = box.frameGeometry().topLeft();
+            box.C[4]->click();
+        });
+        const QRect area = r.form().screen()->availableGeometry();
+        QCOMPARE(placed, area.topLeft());
     }
 
     void everyControlHasAName() {

@@ -23,11 +23,43 @@ bool samePixels(const cDIBSection &a, const cDIBSection &b) {
                        size_t(a.BytesPerScanLine()) * a.dib_height()) == 0;
 }
 
+// The number of components in the frame header of a JPEG file, 0 when none is found.
+int frameComponents(const QString &path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray d = f.readAll();
+    for (qsizetype i = 2; i + 9 < d.size();) {
+        if (uchar(d[i]) != 0xFF)
+            return 0;
+        const uchar marker = uchar(d[i + 1]);
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC)
+            return uchar(d[i + 9]);
+        i += 2 + (uchar(d[i + 2]) << 8 | uchar(d[i + 3]));
+    }
+    return 0;
+}
+
 } // namespace
 
 class TestDecodeAhead : public QObject {
     Q_OBJECT
   private slots:
+    // The sample collection's grey picture is a true one-component JPEG, so the samples
+    // exercise the greyscale decode too: it gives three equal bytes per pixel.
+    void greySampleIsOneComponent() {
+        const QString file = Samples + "/grey.jpg";
+        QCOMPARE(frameComponents(file), 1);
+        QCOMPARE(frameComponents(Samples + "/landscape.jpg"), 3);
+        cDIBSection dib;
+        QSize natural;
+        QVERIFY(IJL::JpegReadForDisplay(dib, file, QSize(650, 535), natural));
+        QCOMPARE(natural, QSize(640, 480));
+        const unsigned char *row = dib.DIBSectionBitsPtr() + dib.BytesPerScanLine() * 10;
+        for (int x = 0; x < dib.dib_width(); x += 37)
+            QVERIFY(row[3 * x] == row[3 * x + 1] && row[3 * x] == row[3 * x + 2]);
+    }
+
     void handsOverWhatTheUiThreadWouldDecode() {
         DecodeAhead ahead;
         const QString file = Samples + "/landscape.jpg";

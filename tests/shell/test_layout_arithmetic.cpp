@@ -10,6 +10,29 @@ using namespace glimmerby;
 class TestLayoutArithmetic : public QObject {
     Q_OBJECT
   private slots:
+    // Restored metrics on a 1600 x 1200 screen with a 30-pixel panel at its top, beside a
+    // second 800 x 600 screen to its right.
+    void restoredWindowStaysOnAScreen_data() {
+        QTest::addColumn<QRect>("wanted");
+        QTest::addColumn<QRect>("expected");
+        QTest::newRow("fits") << QRect(10, 40, 800, 600) << QRect(10, 40, 800, 600);
+        QTest::newRow("huge") << QRect(0, 30, 32767, 32767) << QRect(0, 30, 1600, 1170);
+        QTest::newRow("far above") << QRect(-1000000, -1000000, 500, 400) << QRect(0, 30, 500, 400);
+        QTest::newRow("far right") << QRect(900000, 10, 500, 400) << QRect(2280, 10, 500, 400);
+        QTest::newRow("tiny") << QRect(100, 100, 10, 10) << QRect(100, 100, 433, 307);
+        QTest::newRow("second screen") << QRect(1700, 100, 700, 500) << QRect(1700, 100, 700, 500);
+    }
+    void restoredWindowStaysOnAScreen() {
+        QFETCH(QRect, wanted);
+        QFETCH(QRect, expected);
+        const QList<QRect> screens{QRect(0, 30, 1600, 1170), QRect(1600, 0, 800, 600)};
+        QCOMPARE(restoredWindowGeometry(wanted, QSize(433, 307), screens), expected);
+    }
+    void centringKeepsTheCornerVisible() {
+        const QRect area(0, 30, 1600, 1170);
+        QCOMPARE(centredInArea(QSize(600, 400), area), QPoint(500, 415));
+        QCOMPARE(centredInArea(QSize(3000, 2000), area), QPoint(0, 30));
+    }
     void layoutAt800x600() {
         LayoutInput in;
         in.scaleWidth = 800;

@@ -6,6 +6,7 @@
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
 #include "organize/copy_move.h"
+#include "organize/destination.h"
 #include "organize/file_events.h"
 #include "shell/description_field.h"
 #include "shell/key_commands.h"
@@ -254,8 +255,7 @@ class TestDescriptions : public QObject {
         QVERIFY(WritePictureText(src, "b", "Sky"));
         QTemporaryDir copies, moved;
         const auto run = [&](const QString &dir, const QStringList &names, bool move) {
-            r.form().moveit[0]->setText(dir + "/");
-            r.form().Copyit[0]->setText(dir + "/");
+            SetDestinationDir(r.ctx(), dir + "/");
             r.ctx().browser->setDirectory(r.media.path());
             r.form().File1->setListIndex(-1);
             for (const QString &name : names)

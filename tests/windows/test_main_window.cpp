@@ -123,19 +123,27 @@ class TestMainWindow : public QObject {
         QVERIFY(WriteProfileString(r.ini(), "UserProfile", "Mute", "1"));
         QVERIFY(WriteProfileString(r.ini(), "UserProfile", "PicQuality", "150"));
         QVERIFY(WriteProfileString(r.ini(), "UserProfile", "Custom Thing", "kept"));
+        // A destination that has gone stays as saved; "&" in it is no menu mnemonic.
+        const QString destination = pictures.filePath("Tom & Jerry/");
+        QVERIFY(WriteProfileString(r.ini(), "UserProfile", "Last SaveTo Path", destination));
         QVERIFY(r.start());
         Form1 &f = r.form();
+        QCOMPARE(r.state().DestinationDir, destination);
+        QCOMPARE(f.moveit[0]->text(), pictures.filePath("Tom && Jerry/"));
+        QCOMPARE(f.Copyit[0]->text(), pictures.filePath("Tom && Jerry/"));
+        QCOMPARE(f.panelText(3), destination + "  ");
         QCOMPARE(f.Dir1->path(), QDir(pictures.path()).absolutePath());
         QCOMPARE(f.Combo1->currentText(), QString("Pictues"));
         QVERIFY(!f.Ck[0]->isChecked()); // "true" is not "True"
         QCOMPARE(f.Ck[0]->text(), QString("Tool Tips Off"));
         QVERIFY(f.toolbarButton("mute")->isChecked());
-        QCOMPARE(r.app->state().JpegQuality, 150); // the bar refused it, the variable keeps it
-        QCOMPARE(f.HS[1]->value(), 0);             // kept its previous place
+        QCOMPARE(r.app->state().JpegQuality, 100); // held to what the encoder takes
+        QCOMPARE(f.HS[1]->value(), 100);
         r.form().close();
         const IniDocument doc = IniDocument::load(r.ini());
         QCOMPARE(doc.profileString("UserProfile", "SplashTime", ""), QByteArray("100"));
         QCOMPARE(doc.profileString("UserProfile", "Custom Thing", ""), QByteArray("kept"));
+        QCOMPARE(doc.profileString("UserProfile", "Last SaveTo Path", ""), destination.toUtf8());
         QCOMPARE(doc.profileString("UserProfile", "File Filter", ""), QByteArray("1"));
     }
 

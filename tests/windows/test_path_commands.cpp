@@ -5,6 +5,7 @@
 #include "app/application.h"
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
+#include "organize/destination.h"
 #include "organize/options_dialog.h"
 #include "organize/path_commands.h"
 #include "support/app_sandbox.h"
@@ -32,8 +33,7 @@ struct Running : AppSandbox {
         root = QDir(work.path()).absolutePath() + "/";
         ctx().inputs = &inputs;
         ctx().browser->setDirectory(root);
-        form().moveit[0]->setText("/dest/");
-        form().Copyit[0]->setText("/dest/");
+        SetDestinationDir(ctx(), "/dest/");
     }
     QtFileDialogs &dialogs() { return *static_cast<QtFileDialogs *>(ctx().fileDialogs); }
 };

@@ -9,6 +9,7 @@
 #include "picture/picture_files.h"
 #include "picture/picture_modifier.h"
 #include "picture/silent_loader.h"
+#include "shell/toggles_controller.h"
 #include "support/app_sandbox.h"
 #include "support/test_files.h"
 #include "windows/form1.h"
@@ -75,6 +76,8 @@ struct Modifying : AppSandbox {
         start();
         // The check of its own, unless a test puts one in: no dialog waits for an answer.
         ctx().modifier->setClashCheck({});
+        // Every progress step lets the events in, so that the tests can act between steps.
+        ctx().toggles->setProgressEventInterval(0);
     }
     QString source(const QString &name) const { return from.filePath(name); }
     QString target(const QString &name) const { return to.filePath(name); }

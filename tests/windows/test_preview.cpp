@@ -10,14 +10,17 @@
 #include "organize/options_dialog.h"
 #include "picture/picture_files.h"
 #include "picture/status_line.h"
+#include "playback/control_bar.h"
 #include "support/app_sandbox.h"
 #include "windows/dialog_box.h"
 #include "windows/form1.h"
 #include "windows/picture_widgets.h"
 
+#include <QAccessible>
 #include <QOpenGLWidget>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
 
 using namespace glimmerby;
@@ -140,6 +143,16 @@ class TestPreview : public QObject {
         for (int x = 0; x < top.width(); x += 16)
             colours.insert(top.pixel(x, 20));
         QVERIFY(colours.size() > 4);
+        // The status bar and the toolbar stay readable above it: what the window shows there
+        // is what they draw themselves.
+        QList<QWidget *> bars{r.form().Toolbar1};
+        for (QLabel *panel : r.form().SBPanels)
+            bars << panel;
+        for (QWidget *bar : bars) {
+            const QRect area(bar->mapTo(&r.form(), QPoint(0, 0)), bar->size());
+            QCOMPARE(r.form().grab(area).toImage().convertToFormat(QImage::Format_RGB32),
+                     bar->grab().toImage().convertToFormat(QImage::Format_RGB32));
+        }
         // Scrolling moves the view from its home towards its far edge.
         r.form().HScroll1->setValue(-100);
         QCOMPARE(r.form().Picture1->x(), -100);
@@ -379,6 +392,33 @@ class TestPreview : public QObject {
         f.O[0]->setChecked(false);
         r.ctx().status->UpdateStatusLine();
         QCOMPARE(f.panelText(4), QString("Qty=85-Func=  "));
+    }
+
+    // A screen reader reads what a label shows, and the player's buttons by their words.
+    void valuesReadByScreenReaders() {
+        Running r({"landscape.jpg"});
+        r.click("landscape.jpg");
+        Form1 &f = r.form();
+        QCOMPARE(f.panelText(2), QString("1600 X 1200  "));
+        auto name = [](QWidget *w) {
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+            return a ? a->text(QAccessible::Name) : QString("(none)");
+        };
+        QList<QLabel *> labels(f.SBPanels.begin(), f.SBPanels.end());
+        labels << f.dispspeed << f.QualityLabel;
+        const QList<ControlBar *> bars = f.MediaPlayer2->findChildren<ControlBar *>();
+        QCOMPARE(bars.size(), 1);
+        labels << bars[0]->findChildren<QLabel *>();
+        for (QLabel *label : labels) {
+            QVERIFY(!label->text().isEmpty());
+            QCOMPARE(name(label), label->text());
+            QVERIFY(!label->accessibleDescription().isEmpty());
+        }
+        QStringList buttons;
+        for (QToolButton *button : f.MediaPlayer2->findChildren<QToolButton *>())
+            buttons << name(button);
+        QVERIFY2(buttons.contains("Play") && buttons.contains("Stop") && buttons.contains("Mute"),
+                 qPrintable(buttons.join(',')));
     }
 
     void deleteFileRemovesExactlyTheSelection() {

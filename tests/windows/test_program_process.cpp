@@ -262,6 +262,28 @@ class TestProgramProcess : public QObject {
         QVERIFY(text.contains("Speed=1500"));
     }
 
+    void loadedSpeedAndQualityAreHeldToTheirRanges() {
+        QTemporaryDir dir;
+        const QString exe = installCopy(dir);
+        const QString ini = dir.filePath("Glimmerby.ini");
+        QFile seed(ini);
+        QVERIFY(seed.open(QIODevice::WriteOnly));
+        seed.write("[UserProfile]\nSpeed=12000\nPicQuality=150\nMute=1\n");
+        seed.close();
+        QProcess p;
+        p.start(exe, {});
+        QVERIFY(p.waitForStarted(10000));
+        QTest::qWait(2500);
+        ::kill(p.processId(), SIGTERM);
+        QVERIFY(p.waitForFinished(15000));
+        QFile saved(ini);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray text = saved.readAll();
+        QVERIFY(text.contains("Speed=10000"));
+        QVERIFY(text.contains("PicQuality=100"));
+        QVERIFY(text.contains("Mute=1"));
+    }
+
     // Delete pressed in the program's window deletes the selected file, as a user's key
     // reaches it through the display server.
     void deleteKeyFromTheDisplay() {
