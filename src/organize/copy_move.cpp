@@ -22,8 +22,6 @@ namespace glimmerby {
 
 namespace {
 
-constexpr int Cancelled = 4;
-constexpr int SkipOne = 5;
 // How often a name taken between the check and the write is checked again.
 constexpr int MaxNameRetries = 8;
 
@@ -177,15 +175,22 @@ CopyMove::Step CopyMove::handleFile(Command command, const QString &source) {
     }
     step(QStringLiteral("Check Name"));
     m_ctx.clash->MakeUniqueDestName();
-    if (s.ExistsChoice == Cancelled)
+    if (const auto settled = settledByClash())
+        return *settled;
+    step(QStringLiteral("Final Save"));
+    return transfer(move, source);
+}
+
+std::optional<CopyMove::Step> CopyMove::settledByClash() {
+    const AppState &s = m_ctx.state;
+    if (s.ExistsChoice == CancelCommand)
         return Step::Cancel;
-    if (s.ExistsChoice == SkipOne) {
+    if (s.ExistsChoice == SkipThisFile) {
         if (m_ctx.clash->lookupError() != 0)
             passOver(m_ctx.clash->lookupError());
         return Step::Next;
     }
-    step(QStringLiteral("Final Save"));
-    return transfer(move, source);
+    return std::nullopt; // write the file
 }
 
 CopyMove::Step CopyMove::transfer(bool move, const QString &source) {
@@ -213,13 +218,8 @@ CopyMove::Step CopyMove::transfer(bool move, const QString &source) {
         case Outcome::NameTaken:
             // Something appeared under the name since the check: check again.
             m_ctx.clash->MakeUniqueDestName();
-            if (s.ExistsChoice == Cancelled)
-                return Step::Cancel;
-            if (s.ExistsChoice == SkipOne) {
-                if (m_ctx.clash->lookupError() != 0)
-                    passOver(m_ctx.clash->lookupError());
-                return Step::Next;
-            }
+            if (const auto settled = settledByClash())
+                return *settled;
             break;
         }
     }
@@ -236,13 +236,8 @@ CopyMove::Step CopyMove::modify(const QString &stepWord, const QString &source, 
     // The pipeline's clash check is this batch's own.
     m_ctx.modifier->setClashCheck([this] { return m_ctx.clash->MakeUniqueDestName(); });
     m_ctx.modifier->ModifyPicture(stepWord);
-    if (s.ExistsChoice == Cancelled)
-        return Step::Cancel;
-    if (s.ExistsChoice == SkipOne) {
-        if (m_ctx.clash->lookupError() != 0)
-            passOver(m_ctx.clash->lookupError());
-        return Step::Next;
-    }
+    if (const auto settled = settledByClash())
+        return *settled;
     const QString destination = s.DestinationPath();
     if (m_ctx.fileEvents && QFileInfo::exists(destination)) {
         const bool gone = !QFileInfo::exists(source) || SameFile(source, destination);

@@ -4,8 +4,10 @@
 // clash check, with the two progress bars and a sensible selection afterwards.
 
 #include <QObject>
+
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include <memory>
 
@@ -35,6 +37,9 @@ class CopyMove : public QObject {
     void runBatch(Command command);
     Step handleFile(Command command, const QString &source);
     Step transfer(bool move, const QString &source);
+    // After a clash check: the step its answer settles (cancel, or pass this file over);
+    // none when the file is to be written.
+    std::optional<Step> settledByClash();
     Step modify(const QString &stepWord, const QString &source, bool move);
     void finishMoves();
     void normalEnd(Command command);

@@ -22,8 +22,6 @@
 namespace glimmerby {
 
 namespace {
-constexpr int Cancelled = 4;
-constexpr int SkipOne = 5;
 constexpr int MaxNameRetries = 4;
 } // namespace
 
@@ -115,9 +113,9 @@ void FileClipboard::paste() {
         }
         s.DestPath = s.PasteDir + s.ClipNames.value(k) + s.ClipExts.value(k);
         QString name = m_ctx.clash->MakeUniqueName(s.DestPath);
-        if (s.ExistsChoice == Cancelled)
+        if (s.ExistsChoice == CancelCommand)
             break;
-        if (s.ExistsChoice == SkipOne) {
+        if (s.ExistsChoice == SkipThisFile) {
             if (m_ctx.clash->lookupError() != 0)
                 passOver(m_ctx.clash->lookupError());
             continue;
@@ -169,9 +167,9 @@ bool FileClipboard::transfer(const QString &source, QString name, bool cut, Dura
         case Outcome::NameTaken:
             // Something appeared under the name since the check: check again.
             name = m_ctx.clash->MakeUniqueName(destination);
-            if (s.ExistsChoice == Cancelled)
+            if (s.ExistsChoice == CancelCommand)
                 return false;
-            if (s.ExistsChoice == SkipOne) {
+            if (s.ExistsChoice == SkipThisFile) {
                 if (m_ctx.clash->lookupError() != 0)
                     passOver(m_ctx.clash->lookupError());
                 return true;

@@ -12,6 +12,10 @@ namespace glimmerby {
 
 struct AppContext;
 
+// The clash answers (ExistsChoice) the commands act on.
+inline constexpr int CancelCommand = 4; // "Cancel": the whole command ends
+inline constexpr int SkipThisFile = 5;  // "Skip One", undecided, or a failed lookup
+
 class NameClash : public QObject {
     Q_OBJECT
   public:

@@ -20,10 +20,7 @@
 
 namespace glimmerby {
 
-namespace {
-constexpr int Cancelled = 4;
-constexpr int SkipOne = 5;
-} // namespace
+namespace {} // namespace
 
 RenameCommand::RenameCommand(AppContext &ctx) : QObject(&ctx.form), m_ctx(ctx) {}
 
@@ -59,13 +56,13 @@ void RenameCommand::ReName() {
     }
     s.DestPath = d + newName;
     QString name = m_ctx.clash->MakeUniqueName(d + newName);
-    if (s.ExistsChoice == SkipOne && m_ctx.clash->lookupError() != 0) {
+    if (s.ExistsChoice == SkipThisFile && m_ctx.clash->lookupError() != 0) {
         // The name could not be looked up (too long, no permission): say why.
         f.setPanelText(4, QStringLiteral("%1 was left as it was: %2")
                               .arg(oldName, errnoText(m_ctx.clash->lookupError())));
         return;
     }
-    if (s.ExistsChoice == Cancelled || s.ExistsChoice == SkipOne)
+    if (s.ExistsChoice == CancelCommand || s.ExistsChoice == SkipThisFile)
         return;
     TransferResult result;
     for (int attempt = 0; attempt < 4; ++attempt) {
@@ -76,7 +73,7 @@ void RenameCommand::ReName() {
         if (result.outcome != Outcome::NameTaken)
             break;
         name = m_ctx.clash->MakeUniqueName(d + newName); // taken meanwhile: ask again
-        if (s.ExistsChoice == Cancelled || s.ExistsChoice == SkipOne)
+        if (s.ExistsChoice == CancelCommand || s.ExistsChoice == SkipThisFile)
             return;
     }
     if (result.outcome == Outcome::Done) {

@@ -1,11 +1,14 @@
 #include "picture/jpeg_markers.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace glimmerby {
 
-bool JpegHasAdobeMarker(const unsigned char *data, std::size_t size) {
-    if (size < 4 || data[0] != 0xFF || data[1] != 0xD8)
+bool FindJpegSegment(const unsigned char *data, std::size_t size, unsigned char wanted,
+                     const char *signature, std::size_t signatureLength, std::size_t &start,
+                     std::size_t &length) {
+    if (!data || size < 4 || data[0] != 0xFF || data[1] != 0xD8)
         return false;
     std::size_t pos = 2;
     while (pos + 4 <= size) {
@@ -22,15 +25,25 @@ bool JpegHasAdobeMarker(const unsigned char *data, std::size_t size) {
             pos += 2;
             continue;
         }
-        const std::size_t length = std::size_t(data[pos + 2]) << 8 | data[pos + 3];
-        if (length < 2)
+        const std::size_t segment = std::size_t(data[pos + 2]) << 8 | data[pos + 3];
+        if (segment < 2)
             return false;
-        if (marker == 0xEE && length >= 7 && pos + 9 <= size &&
-            std::memcmp(data + pos + 4, "Adobe", 5) == 0)
+        if (marker == wanted && segment >= 2 + signatureLength &&
+            pos + 4 + signatureLength <= size &&
+            std::memcmp(data + pos + 4, signature, signatureLength) == 0) {
+            start = pos + 4;
+            // A segment cut short by the end of the data gives what is there.
+            length = std::min(segment - 2, size - start);
             return true;
-        pos += 2 + length;
+        }
+        pos += 2 + segment;
     }
     return false;
+}
+
+bool JpegHasAdobeMarker(const unsigned char *data, std::size_t size) {
+    std::size_t start = 0, length = 0;
+    return FindJpegSegment(data, size, 0xEE, "Adobe", 5, start, length);
 }
 
 } // namespace glimmerby
