@@ -1,5 +1,5 @@
-// Toolbar clicks and the file menu's "ReName File" on the real program, started as a process
-// from a program directory of its own over a directory of a few sounds.
+// Toolbar clicks, the file menu's "ReName File" and Ctrl+C / Ctrl+V on the real program,
+// started as a process from a program directory of its own over a directory of a few sounds.
 
 #include "support/test_files.h"
 
@@ -146,6 +146,38 @@ class TestToolbarProcess : public QObject {
         QVERIFY(QFile::exists(m_source.filePath("renamed.wav")));
         QCOMPARE(glimmerby::readAll(m_source.filePath("renamed.wav")),
                  glimmerby::readAll(sample("half.wav")));
+        QVERIFY(program.stop());
+    }
+
+    // Ctrl+C on a file, Ctrl+V, then the other directory named in the box that asks where.
+    void copyAndPasteKeys() {
+        QTemporaryDir target;
+        Program program;
+        QVERIFY(program.start(m_source.path()));
+        program.click(30, program.fileRow());
+        xdotool({"key", "ctrl+c"});
+        QTest::qWait(500);
+        xdotool({"key", "ctrl+v"});
+        QString box;
+        QVERIFY(waitFor([&] {
+            const QStringList windows = xdotool({"search", "--onlyvisible", "--pid",
+                                                 QString::number(program.process.processId())})
+                                            .split('\n');
+            for (const QString &w : windows)
+                box = w != program.window ? w : box;
+            return !box.isEmpty();
+        }));
+        QTest::qWait(700);
+        xdotool({"windowfocus", box});
+        xdotool({"key", "--window", box, "ctrl+a"});
+        xdotool({"type", "--window", box, target.filePath("a")});
+        xdotool({"key", "--window", box, "Return"});
+        QVERIFY(waitFor([&] { return QDir(target.path()).entryList(QDir::Files).size() == 1; }));
+        const QString copied = QDir(target.path()).entryList(QDir::Files).value(0);
+        QCOMPARE(copied.toLower(), QStringLiteral("a.wav"));
+        QCOMPARE(glimmerby::readAll(target.filePath(copied)),
+                 glimmerby::readAll(sample("half.wav")));
+        QVERIFY(QFile::exists(m_source.filePath("a.wav")));
         QVERIFY(program.stop());
     }
 
