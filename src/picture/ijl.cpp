@@ -248,9 +248,11 @@ bool IJL::JpegReadScaled(cDIBSection &dib, const unsigned char *data, std::size_
         readHeader(handle.get(), data, static_cast<unsigned long>(size), header) != JpegCode::Ok)
         return false;
     const int width = header.width, height = header.height;
+    // The caller sizes the picture as it is seen; the decoder works on it as stored.
+    const int orientation = JpegExifOrientation(data, size);
     QSize wanted(width, height);
     if (target) {
-        wanted = target(QSize(width, height));
+        wanted = UprightSize(target(UprightSize(wanted, orientation)), orientation);
         if (wanted.isEmpty())
             return false;
     }
@@ -278,6 +280,10 @@ bool IJL::JpegReadScaled(cDIBSection &dib, const unsigned char *data, std::size_
     }
     if (header.channels == 4)
         CmykToBgra(dib, JpegHasAdobeMarker(data, size));
+    if (!MakeUpright(dib, orientation)) {
+        dib.CleanUp();
+        return false;
+    }
     return true;
 }
 

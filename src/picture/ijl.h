@@ -72,8 +72,10 @@ class IJL {
     // A silent decode of JPEG data in memory for the picture pipeline. `target` is given the
     // picture's natural size and answers the size the caller needs; the picture is decoded
     // at the smallest of the decoder's scales that still covers it (an empty answer ends
-    // the decode). True only when the whole picture decoded: grey and colour pictures in
-    // 3 channels, CMYK ones turned into colour in 4 (alpha 255). Nothing is shown.
+    // the decode). The picture comes out upright as its EXIF Orientation says; `target` is
+    // given and answers upright sizes. True only when the whole picture decoded: grey and
+    // colour pictures in 3 channels, CMYK ones turned into colour in 4 (alpha 255). Nothing
+    // is shown.
     // Safe to call from any thread.
     static bool JpegReadScaled(cDIBSection &dib, const unsigned char *data, std::size_t size,
                                const std::function<QSize(QSize)> &target);

@@ -4,6 +4,7 @@
 #include "app/app_state.h"
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
+#include "picture/exif_orientation.h"
 #include "picture/ijl.h"
 #include "picture/picture_files.h"
 #include "picture/picture_modifier.h"
@@ -177,6 +178,41 @@ class TestPictureModifier : public QObject {
         const QImage thumb = Picture(m.target("wide_s.JPG"));
         QCOMPARE(thumb.size(), QSize(79, 59));
         QVERIFY(Near(thumb.pixel(2, 2), qRgb(255, 0, 0)));
+    }
+
+    // A phone photo stored lying on its side (160 x 120, EXIF Orientation 6) is worked on
+    // as seen, 120 x 160; what is written is upright and carries no orientation.
+    void taggedPhotoIsMadeUpright_data() {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<int>("option");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("seenAs"); // the orientation whose corners the output shows
+        QTest::newRow("Thumb") << "Thumb" << 3 << "phone_s.JPG" << QSize(59, 79) << 6;
+        QTest::newRow("Convert") << "Convert" << 1 << "phone.JPG" << QSize(120, 160) << 6;
+        // Turning left what the user sees undoes the camera's quarter turn.
+        QTest::newRow("Rotate 90 Left") << "ModifyCopy" << 1 << "phone.JPG" << QSize(160, 120) << 1;
+    }
+    void taggedPhotoIsMadeUpright() {
+        QFETCH(QString, step);
+        QFETCH(int, option);
+        QFETCH(QString, output);
+        QFETCH(QSize, size);
+        QFETCH(int, seenAs);
+        Modifying m;
+        writeAll(m.source("phone.jpg"), WithExifOrientation(MakeQuadrantJpeg(160, 120), 6, true));
+        m.prepare("phone.jpg");
+        m.option(option);
+        m.run(step);
+        const QByteArray written = readAll(m.target(output));
+        QCOMPARE(JpegExifOrientation(reinterpret_cast<const unsigned char *>(written.constData()),
+                                     std::size_t(written.size())),
+                 1);
+        QCOMPARE(FindSegment(written, 0xe1), -1);
+        const QImage picture = Picture(m.target(output));
+        QCOMPARE(picture.size(), size);
+        QCOMPARE(CornerColours(picture), ExpectedCorners(seenAs));
+        QVERIFY(m.boxes.shown.isEmpty());
     }
 
     void unreadableWritesNothing_data() {
