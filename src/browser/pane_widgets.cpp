@@ -189,6 +189,19 @@ void FileListBox::refresh() {
     emit listed();
 }
 
+void FileListBox::dropVanishedRows(QList<int> rows) {
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    for (int row : rows) {
+        if (row < 0 || row >= m_names.size())
+            continue;
+        const QFileInfo entry(fullPath(row));
+        if (!entry.exists() && !entry.isSymLink()) // a dangling link is still there
+            m_names.removeAt(row);
+    }
+    m_model.setStringList(m_names);
+    emit listed();
+}
+
 int FileListBox::listIndex() const {
     const QModelIndex i = currentIndex();
     return i.isValid() ? i.row() : -1;

@@ -67,6 +67,8 @@ class FileListBox : public QListView {
     QString pattern() const { return m_pattern.text(); }
     void setPattern(const QString &pattern); // re-reads
     void refresh();                          // re-reads the directory; clears the selection
+    // Drops the given rows whose files are gone, without reading the directory again.
+    void dropVanishedRows(QList<int> rows);
     bool lastReadFailed() const { return m_lastReadFailed; }
 
     int listCount() const { return m_names.size(); }

@@ -42,7 +42,8 @@ void FileCommands::deleteRows(const QList<int> &rows) {
         s.ReselectName = row > 0 ? f.File1->item(row - 1) : QString();
     for (int row : rows)
         QFile::remove(f.File1->fullPath(row)); // a file that cannot go is passed over
-    f.File1->refresh();
+    // The list loses what went; the directory is read again once, by the refresh below.
+    f.File1->dropVanishedRows(rows);
     const int i = s.ReselectName.isEmpty() ? -1 : f.File1->items().indexOf(s.ReselectName);
     if (i < 0) {
         m_ctx.browser->RefreshFileList(s.ReselectName);
