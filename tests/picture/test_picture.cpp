@@ -1,0 +1,472 @@
+// The picture core: the bitmap, BMP and JPEG files in and out, EXIF orientation, the fuzz
+// corpus, the pipeline's turns, sizes and scaling, and the decode-ahead worker.
+
+#include "picture/bmp_rotate.h"
+#include "picture/decode_ahead.h"
+#include "picture/exif_orientation.h"
+#include "picture/ijl.h"
+#include "picture/picture_pipeline.h"
+#include "picture/picture_scale.h"
+#include "picture/silent_loader.h"
+#include "picture_files.h"
+#include "support/recording_boxes.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace glimmerby;
+using namespace glimmerby::testing;
+
+namespace {
+
+const QString Samples = QStringLiteral(GLIMMERBY_SAMPLES_DIR "/");
+
+// 5 x 3 (rows carry padding), white with red, green, blue and black corners.
+QImage Corners() {
+    QImage image(5, 3, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    image.setPixel(0, 0, qRgb(255, 0, 0)), image.setPixel(4, 0, qRgb(0, 255, 0));
+    image.setPixel(0, 2, qRgb(0, 0, 255)), image.setPixel(4, 2, qRgb(0, 0, 0));
+    return image;
+}
+
+// A white 8 x 8 top-left corner, red above the middle and blue below, with noise if asked.
+QImage Halves(int w, int h, bool noise = false) {
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int n = noise && y >= 8 ? (x * 7919 + y * 104729) % 41 : 0;
+            image.setPixel(x, y,
+                           x < 8 && y < 8 ? qRgb(255, 255, 255)
+                           : y < h / 2    ? qRgb(255 - n, n, 0)
+                                          : qRgb(0, n, 255 - n));
+        }
+    return image;
+}
+
+QByteArray Jpeg(const QImage &image, bool progressive = false) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(95);
+    writer.setProgressiveScanWrite(progressive);
+    return writer.write(image) ? buffer.data() : QByteArray();
+}
+
+// Mean (or largest) difference per channel; 1e9 when the sizes differ.
+double Difference(const QImage &a, const QImage &b, bool largest = false) {
+    if (a.size() != b.size())
+        return 1e9;
+    double sum = 0, most = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            for (int d : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)})
+                sum += std::abs(d), most = std::max(most, double(std::abs(d)));
+        }
+    return largest ? most : sum / (3.0 * a.width() * a.height());
+}
+
+// Every byte distinct enough to tell each pixel and channel apart.
+void Distinct(cDIBSection &dib, int w, int h, int channels) {
+    dib.Create(w, h, channels);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w * channels; ++x)
+            dib.TopRow(y)[x] = uchar((y * 131 + x * 7 + 1) & 0xff);
+}
+
+QByteArray Pixel(const cDIBSection &dib, int x, int y) {
+    const int c = dib.dib_channels();
+    return QByteArray(reinterpret_cast<const char *>(dib.TopRow(y)) + x * c, c);
+}
+
+bool Equal(const cDIBSection &a, const cDIBSection &b) {
+    return a.dib_width() == b.dib_width() && a.dib_height() == b.dib_height() &&
+           a.dib_channels() == b.dib_channels() &&
+           std::memcmp(a.DIBSectionBitsPtr(), b.DIBSectionBitsPtr(), size_t(a.ImageSize())) == 0;
+}
+
+bool PaddingZero(const cDIBSection &dib) {
+    for (int y = 0; y < dib.dib_height(); ++y)
+        for (int i = dib.dib_width() * dib.dib_channels(); i < dib.BytesPerScanLine(); ++i)
+            if (dib.TopRow(y)[i] != 0)
+                return false;
+    return true;
+}
+
+int Orientation(const QByteArray &jpeg) {
+    return JpegExifOrientation(reinterpret_cast<const uchar *>(jpeg.constData()), jpeg.size());
+}
+
+QString JpegBox(int code, const QString &message) {
+    return QStringLiteral("Intel Jpg Load ERROR: \n[%1] - %2").arg(code).arg(message);
+}
+
+} // namespace
+
+class TestPicture : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir;
+    QString file(const QString &name) { return dir.filePath(name); }
+
+  private slots:
+    void bitmapMemory() {
+        cDIBSection dib;
+        QVERIFY(dib.Create(5, 3, 3) && dib.BytesPerScanLine() == 16);
+        QCOMPARE(dib.TopRow(0), dib.DIBSectionBitsPtr() + 2 * 16); // bottom-up
+        QVERIFY(!dib.Create(65500, 65500, 3));                     // 12 GB: refused, and empty
+        QVERIFY(dib.IsEmpty() && !dib.Create(0, 5, 3));
+        // Stepping decodes picture after picture into the same memory, zeroed like new.
+        QVERIFY(dib.Create(100, 50, 3));
+        std::fill_n(dib.DIBSectionBitsPtr(), dib.ImageSize(), 0xAB);
+        const uchar *memory = dib.DIBSectionBitsPtr();
+        dib.Release();
+        QVERIFY(dib.IsEmpty() && dib.Recreate(99, 49, 3));
+        QCOMPARE(dib.DIBSectionBitsPtr(), memory);
+        QVERIFY(std::all_of(memory, memory + dib.ImageSize(), [](uchar b) { return b == 0; }));
+        for (int channels : {3, 4}) {
+            QVERIFY(dib.SetFromImage(Corners(), channels));
+            QImage canvas(2, 2, QImage::Format_RGB32);
+            dib.PaintPicture(canvas, 0, 0, 2, 2, 3, 1); // the bottom-right 2 x 2
+            QCOMPARE(canvas, Corners().copy(3, 1, 2, 2));
+        }
+    }
+
+    void readFiles_data() {
+        QTest::addColumn<QByteArray>("bytes"); // null: no file; rows named "bmp..." are BMP
+        QTest::addColumn<QImage>("picture");   // what is read, or of the size kept
+        QTest::addColumn<QString>("box");      // the one box shown, if any
+        QTest::addColumn<bool>("ok");
+        const auto row = [](const QByteArray &tag, const QByteArray &bytes, const QImage &picture,
+                            const QString &box = {}, bool ok = true) {
+            QTest::newRow(tag.constData()) << bytes << picture << box << (ok && box.isEmpty());
+        };
+        const QImage mono = Corners()
+                                .convertToFormat(QImage::Format_Mono, Qt::ThresholdDither)
+                                .convertToFormat(QImage::Format_RGB32);
+        for (int bits : {1, 4, 8, 16, 24, 32})
+            row("bmp " + QByteArray::number(bits), MakeBmp(bits == 1 ? mono : Corners(), bits),
+                bits == 1 ? mono : Corners());
+        QByteArray good = MakeBmp(Corners(), 24), pastEnd = good, huge = good;
+        pastEnd[10] = char(0x00), pastEnd[11] = char(0x10);                 // pixel offset 4096
+        huge[18] = huge[22] = char(0xdc), huge[19] = huge[23] = char(0xff); // 65500 x 65500
+        int n = 0; // past the end, huge, cut short, not a bitmap, empty, missing
+        for (const QByteArray &bad : {pastEnd, huge, good.left(good.size() - 10),
+                                      QByteArray("GIF89a"), QByteArray(""), QByteArray()})
+            row("bmp bad " + QByteArray::number(++n), bad, QImage(), "Can't load BMP image");
+        QImage grey(33, 9, QImage::Format_Grayscale8);
+        for (int x = 0; x < 33; ++x)
+            for (int y = 0; y < 9; ++y)
+                grey.setPixel(x, y, qRgb(x * 7, x * 7, x * 7));
+        row("colour", Jpeg(Halves(64, 48)), Halves(64, 48));
+        row("grey", Jpeg(grey), grey);
+        for (int width : {1, 2, 4}) { // rows padded
+            QImage flat(width, 5, QImage::Format_RGB32);
+            flat.fill(qRgb(200, 150, 100));
+            row("wide " + QByteArray::number(width), Jpeg(flat), flat);
+        }
+        QVERIFY(Halves(32, 32).save(file("halves.png")));
+        QProcess::execute(
+            QStandardPaths::findExecutable("convert"),
+            {file("halves.png"), "-colorspace", "CMYK", "-quality", "95", file("cmyk.jpg")});
+        row("cmyk", ReadFile(file("cmyk.jpg")), Halves(32, 32));
+        const QString params = QStringLiteral("FAILED TO READ IMAGE PARAMS");
+        QByteArray large = Jpeg(Halves(16, 16)), zero = large; // claiming another size
+        const int sof = FindSegment(large, 0xC0);
+        large[sof + 5] = large[sof + 7] = char(0xff), zero[sof + 7] = zero[sof + 8] = 0;
+        row("not a jpeg", "just some words", QImage(), JpegBox(JpegCode::NotJpeg, params));
+        row("missing", QByteArray(), QImage(), JpegBox(JpegCode::FileUnreadable, params));
+        row("huge", large, QImage(), JpegBox(JpegCode::TooLarge, params));
+        row("zero width", zero, QImage(), JpegBox(JpegCode::NotJpeg, params));
+        // A later scan asks for impossible coefficients, with the size already known.
+        QByteArray broken = Jpeg(Halves(64, 64), true);
+        const int second = int(broken.indexOf("\xff\xda", broken.indexOf("\xff\xda") + 2));
+        const int spectral = second + 5 + 2 * uchar(broken[second + 4]);
+        broken[spectral] = char(63), broken[spectral + 1] = char(0);
+        row("broken scan", broken, Halves(64, 64),
+            JpegBox(JpegCode::DecodeFailed, "FAILED TO READ IMAGE DATA. ($path)"));
+        const QByteArray whole = Jpeg(Halves(256, 256, true));
+        row("cut", whole.left(whole.size() * 45 / 100), Halves(256, 256), QString(), false);
+    }
+    void readFiles() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QImage, picture);
+        QFETCH(QString, box);
+        QFETCH(bool, ok);
+        if (ok && bytes.isEmpty())
+            QSKIP("ImageMagick is needed to make a CMYK JPEG");
+        const bool bmp = QByteArray(QTest::currentDataTag()).startsWith("bmp");
+        const QString path = file(bmp ? "p.bmp" : "p.jpg");
+        QFile::remove(path);
+        QVERIFY(bytes.isNull() || WriteFile(path, bytes));
+        RecordingBoxes boxes;
+        IJL ijl(boxes);
+        QVERIFY(ijl.WorkDib().Create(8, 8, 3));
+        QCOMPARE(bmp ? ijl.LoadBmpFile(path) : ijl.LoadJpegFile(path), ok);
+        QCOMPARE(boxes.texts(),
+                 box.isEmpty() ? QStringList() : QStringList{box.replace("$path", path)});
+        for (const ShownBox &b : boxes.shown)
+            QVERIFY(bmp ? b.title == ProgramTitle && b.icon == BoxIcon::None
+                        : b.title == "Intel(R) JPEG Library" && b.icon == BoxIcon::Exclamation);
+        const cDIBSection &dib = ijl.WorkDib();
+        const QImage got = dib.UprightImage();
+        QCOMPARE(got.size(), picture.size());
+        QVERIFY(PaddingZero(dib));
+        cDIBSection silent; // the pipeline's own loader, without boxes
+        QCOMPARE(LoadPictureSilently(path, silent), ok);
+        if (!ok) {
+            if (box.isEmpty()) { // a cut file keeps the decoded part, the rest grey
+                const QColor top = got.pixelColor(2, 2), bottom = got.pixelColor(100, 250);
+                QVERIFY(top.lightness() > 215);
+                QVERIFY(std::abs(bottom.red() - 128) <= 4 && std::abs(bottom.blue() - 128) <= 4);
+            }
+            QVERIFY(WriteFile(path, Jpeg(Halves(16, 16))) && ijl.LoadJpegFile(path)); // no trace
+            return;
+        }
+        const int tolerance = bmp ? (bytes.mid(28, 1) == "\x10" ? 8 : 0) : 8;
+        const auto close = [&](const QImage &image) {
+            return bmp ? Difference(image, picture, true) <= tolerance
+                       : Difference(image, picture) < tolerance;
+        };
+        QVERIFY(close(got) && close(silent.UprightImage()) && silent.dib_channels() == 3);
+        QCOMPARE(dib.dib_channels(), QTest::currentDataTag() == QLatin1String("cmyk") ? 4 : 3);
+        for (qint64 i = 3; dib.dib_channels() == 4 && i < dib.ImageSize(); i += 4)
+            QCOMPARE(dib.DIBSectionBitsPtr()[i], uchar(255)); // opaque
+        QVERIFY(picture.format() != QImage::Format_Grayscale8 || got.isGrayscale());
+    }
+
+    // What is written is an ordinary colour JPEG; a failed write leaves the old file whole.
+    void jpegWrites() {
+        const QTemporaryDir local;
+        const QString path = local.filePath("photo.jpg");
+        const QByteArray path8 = QFile::encodeName(path);
+        const QImage picture = Halves(400, 300, true);
+        RecordingBoxes boxes;
+        IJL ijl(boxes);
+        QVERIFY(!ijl.JpegWrite(ijl.WorkDib(), path, 90)); // nothing to save
+        QVERIFY(ijl.WorkDib().SetFromImage(picture, 4));
+        QVERIFY(!ijl.JpegWrite(ijl.WorkDib(), local.filePath("gone/photo.jpg"), 90));
+        QVERIFY(WriteFile(path, "old") && ::chmod(path8, 0640) == 0);
+        rlimit old{}, full{4096, RLIM_INFINITY}; // a full disk: far smaller than the file
+        getrlimit(RLIMIT_FSIZE, &old), full.rlim_max = old.rlim_max;
+        std::signal(SIGXFSZ, SIG_IGN), setrlimit(RLIMIT_FSIZE, &full);
+        const bool written = ijl.JpegWrite(ijl.WorkDib(), path, 90);
+        setrlimit(RLIMIT_FSIZE, &old), std::signal(SIGXFSZ, SIG_DFL);
+        QVERIFY(!written);
+        QCOMPARE(ReadFile(path), QByteArray("old"));
+        QCOMPARE(QDir(local.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"photo.jpg"});
+        const QString failed = QStringLiteral("Failed to save to JPG");
+        QCOMPARE(boxes.texts(), (QStringList{JpegBox(JpegCode::EmptyBitmap, failed),
+                                             JpegBox(JpegCode::WriteFailed, failed),
+                                             JpegBox(JpegCode::WriteFailed, failed)}));
+        QVERIFY(ijl.JpegWrite(ijl.WorkDib(), path, 90)); // a replaced file keeps its mode
+        struct stat st {};
+        QVERIFY(::stat(path8, &st) == 0 && (st.st_mode & 0777) == 0640);
+        const QByteArray bytes = ReadFile(path);
+        const int sof = FindSegment(bytes, 0xC0);
+        QVERIFY(sof > 0 && bytes[sof + 9] == 3); // three components, 4:2:0
+        QCOMPARE(QList<int>({bytes[sof + 11], bytes[sof + 14], bytes[sof + 17]}),
+                 QList<int>({0x22, 0x11, 0x11}));
+        QVERIFY(Difference(QImage(path), picture) < 8); // another decoder agrees
+        QVERIFY(ijl.LoadJpegFile(path) && boxes.shown.size() == 3);
+        QVERIFY(Difference(ijl.WorkDib().UprightImage(), picture) < 8);
+    }
+
+    void exifOrientation_data() {
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<bool>("bigEndian");
+        QTest::addColumn<bool>("reduced");
+        for (int o = 1; o <= 8; ++o)
+            for (bool big : {false, true})
+                for (bool reduced : {false, true})
+                    QTest::addRow("%d %s %s", o, big ? "MM" : "II", reduced ? "reduced" : "whole")
+                        << o << big << reduced;
+    }
+    void exifOrientation() {
+        QFETCH(int, orientation);
+        QFETCH(bool, bigEndian);
+        QFETCH(bool, reduced);
+        const QByteArray jpeg =
+            WithExifOrientation(MakeQuadrantJpeg(96, 64), orientation, bigEndian);
+        QCOMPARE(Orientation(jpeg), orientation);
+        QVERIFY(WriteFile(file("o.jpg"), jpeg));
+        const QSize upright = orientation >= 5 ? QSize(64, 96) : QSize(96, 64);
+        cDIBSection dib;
+        QSize natural = upright;
+        RecordingBoxes boxes;
+        QVERIFY(reduced ? IJL::JpegReadForDisplay(dib, file("o.jpg"), QSize(24, 30), natural)
+                        : IJL(boxes).JpegRead(dib, file("o.jpg")));
+        QCOMPARE(natural, upright);
+        const QSize got(dib.dib_width(), dib.dib_height());
+        if (reduced) // at least the target, turned like the picture, less than whole
+            QVERIFY(got.width() >= 24 && got.height() >= 30 && got.width() < upright.width());
+        QCOMPARE(got, reduced ? upright.scaled(got, Qt::KeepAspectRatio) : upright);
+        QCOMPARE(CornerColours(dib.UprightImage()), ExpectedCorners(orientation));
+    }
+
+    // Saved fuzzer inputs through both readers end in a whole picture or an empty bitmap;
+    // hostile Exif segments ("exif-oN-...") give orientation N.
+    void fuzzCorpus_data() {
+        QTest::addColumn<QString>("path");
+        for (const char *target : {"jpeg_read", "dib_load"}) {
+            const QDir corpus(QStringLiteral(GLIMMERBY_SOURCE_DIR "/fuzz/corpus/") + target);
+            const QStringList names = corpus.entryList(QDir::Files, QDir::Name);
+            QVERIFY(names.size() >= 8);
+            for (const QString &name : names)
+                QTest::addRow("%s/%s", target, qPrintable(name)) << corpus.filePath(name);
+        }
+    }
+    void fuzzCorpus() {
+        QFETCH(QString, path);
+        RecordingBoxes boxes;
+        IJL ijl(boxes);
+        const bool bmp = path.contains("/dib_load/");
+        const bool loaded = bmp ? ijl.LoadBmpFile(path) : ijl.LoadJpegFile(path);
+        QVERIFY(loaded ? boxes.shown.isEmpty()
+                       : boxes.shown.size() == 1 || (!bmp && boxes.shown.isEmpty()));
+        const cDIBSection &dib = ijl.WorkDib();
+        QCOMPARE(dib.UprightImage().size(), QSize(dib.dib_width(), dib.dib_height()));
+        QVERIFY(dib.IsEmpty() || dib.dib_channels() == 3 || (!bmp && dib.dib_channels() == 4));
+        const QString name = QFileInfo(path).fileName();
+        if (name.startsWith("exif-o"))
+            QCOMPARE(Orientation(ReadFile(path)), name.mid(6, 1).toInt());
+    }
+
+    void turns_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("channels");
+        for (const QSize s : {QSize(1, 1), QSize(1, 7), QSize(7, 1), QSize(5, 3), QSize(33, 17),
+                              QSize(40000, 2)}) // a side beyond 16-bit coordinates
+            for (int channels : {3, 4})
+                QTest::addRow("%dx%d/%d", s.width(), s.height(), channels) << s << channels;
+    }
+    void turns() {
+        QFETCH(QSize, size);
+        QFETCH(int, channels);
+        const int w = size.width(), h = size.height();
+        cDIBSection src, left, right, half, back;
+        Distinct(src, w, h, channels);
+        int steps = 0;
+        QVERIFY(bmp_rotate(src, left, 1.5710f, [&] { ++steps; })); // within 1e-3 of the left turn
+        QVERIFY(steps <= RotateStrips);
+        QVERIFY(bmp_rotate(src, right, RotateRightAngle));
+        QVERIFY(bmp_rotate(src, half, Rotate180Angle));
+        QCOMPARE(QSize(left.dib_width(), left.dib_height()), size.transposed());
+        QCOMPARE(QSize(right.dib_width(), right.dib_height()), size.transposed());
+        QCOMPARE(QSize(half.dib_width(), half.dib_height()), size);
+        for (int y = 0; y < w; ++y)
+            for (int x = 0; x < h; ++x) {
+                QCOMPARE(Pixel(left, x, y), Pixel(src, w - 1 - y, x));
+                QCOMPARE(Pixel(right, x, y), Pixel(src, y, h - 1 - x));
+                QCOMPARE(Pixel(half, y, x), Pixel(src, w - 1 - y, h - 1 - x));
+            }
+        QVERIFY(PaddingZero(left) && PaddingZero(right) && PaddingZero(half));
+        QVERIFY(bmp_rotate(left, back, RotateRightAngle) && Equal(back, src));
+        QVERIFY(bmp_rotate(half, back, Rotate180Angle) && Equal(back, src));
+        QVERIFY(!bmp_rotate(src, back, 0.5f) && back.IsEmpty()); // only the three turns
+    }
+
+    void sizes_data() {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<bool>("modify");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QSize>("natural");
+        QTest::addColumn<QSize>("expected"); // 0 x 0: nothing to write, -1 x -1: too large
+        const QSize wide(1600, 1200);
+        QTest::newRow("thumb") << "Thumb" << false << "640" << wide << QSize(79, 59);
+        QTest::newRow("thumb tall") << "Thumb" << false << "" << QSize(1200, 1600) << QSize(59, 79);
+        QTest::newRow("thumb up") << "Thumb" << false << "" << QSize(50, 50) << QSize(79, 79);
+        QTest::newRow("thumb on") << "Thumb" << true << "640" << wide << QSize(644, 483);
+        QTest::newRow("square") << "ModifyCopy" << false << "640" << QSize(500, 500)
+                                << QSize(644, 644);
+        QTest::newRow("empty") << "ModifyCopy" << false << "" << wide << QSize(4, 3);
+        QTest::newRow("sliver") << "Thumb" << false << "" << QSize(4000, 10) << QSize(79, 1);
+        QTest::newRow("blank") << "ModifyMove" << false << " 640" << wide << QSize(644, 483);
+        QTest::newRow("unit") << "ModifyMove" << false << "640px" << wide << QSize(644, 483);
+        QTest::newRow("letters") << "ModifyMove" << false << "abc" << wide << QSize(4, 3);
+        QTest::newRow("negative") << "ModifyMove" << false << "-10" << wide << QSize(0, 0);
+        QTest::newRow("huge") << "ModifyMove" << false << "99999" << wide << QSize(-1, -1);
+    }
+    void sizes() {
+        QFETCH(QString, step);
+        QFETCH(bool, modify);
+        QFETCH(QString, text);
+        QFETCH(QSize, natural);
+        QFETCH(QSize, expected);
+        QCOMPARE(ResizeTarget(natural, PipelineLongSide(step, modify, text)), expected);
+    }
+
+    void scaling() {
+        QImage board(1600, 1200, QImage::Format_RGB32), grey(79, 59, QImage::Format_RGB32);
+        for (int y = 0; y < board.height(); ++y) // one-pixel checkerboard: even mid-grey
+            for (int x = 0; x < board.width(); ++x)
+                board.setPixel(x, y, (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+        grey.fill(qRgb(128, 128, 128));
+        QVERIFY(WriteFile(file("board.bmp"), MakeBmp(board, 24)));
+        cDIBSection thumb, quick, full, scaled, two, wide;
+        QCOMPARE(PreparePicture(file("board.bmp"), PictureOperation::Resize, 79, thumb),
+                 PrepareOutcome::Ready);
+        QVERIFY(Difference(thumb.UprightImage(), grey, true) <= 2);
+        // A JPEG decoded at a reduced scale agrees with the full decode scaled down.
+        QVERIFY(WriteFile(file("smooth.jpg"), Jpeg(Halves(1600, 1200, true))));
+        QCOMPARE(PreparePicture(file("smooth.jpg"), PictureOperation::Resize, 79, quick),
+                 PrepareOutcome::Ready);
+        QVERIFY(LoadPictureSilently(file("smooth.jpg"), full) && full.dib_width() == 1600);
+        QVERIFY(ScalePicture(full, scaled, 79, 59));
+        QVERIFY(Difference(quick.UprightImage(), scaled.UprightImage()) < 1.5);
+        two.Create(2, 1, 3); // enlarging is bilinear: in between, not a copy of either end
+        std::memset(two.TopRow(0) + 3, 200, 3);
+        QVERIFY(ScalePicture(two, wide, 8, 1) && wide.TopRow(0)[0] == 0);
+        const uchar *ramp = wide.TopRow(0);
+        QVERIFY(ramp[9] > 20 && ramp[12] > ramp[9] && ramp[12] < 180 && ramp[21] == 200);
+        QCOMPARE(ChooseOperation("ModifyCopy", -1), PictureOperation::None); // no option: as is
+    }
+
+    // The worker hands over what the UI thread would decode, once, only for the same file,
+    // unchanged, at the same size; damaged files and other kinds are left to the UI thread.
+    void decodeAhead() {
+        for (int round = 0; round < 3; ++round) { // destroyed with work queued and running
+            DecodeAhead busy;
+            for (const char *name : {"landscape.jpg", "portrait.jpg", "bars.JPEG"})
+                busy.prefetch(Samples + name, {100 + round, 100});
+        }
+        // The samples hold a true one-component JPEG, for the greyscale decode.
+        QCOMPARE(QImageReader(Samples + "grey.jpg").imageFormat(), QImage::Format_Grayscale8);
+        const QString path = file("a.jpg"), portrait = Samples + "portrait.jpg";
+        QVERIFY(QFile::copy(Samples + "landscape.jpg", path));
+        DecodeAhead ahead;
+        cDIBSection taken, direct;
+        QSize natural, naturalDirect;
+        for (const QString &each : {path, Samples + "damaged.jpg", Samples + "small.gif"}) {
+            ahead.prefetch(each, {650, 535});
+            QTest::qWait(200); // the user rests on the current picture meanwhile
+            QVERIFY(!ahead.take(each, {800, 800}, taken, natural));
+            QVERIFY(!ahead.take(portrait, {650, 535}, taken, natural));
+            QCOMPARE(ahead.take(each, {650, 535}, taken, natural), each == path);
+            QVERIFY(!ahead.take(each, {650, 535}, taken, natural));
+        }
+        QVERIFY(IJL::JpegReadForDisplay(direct, path, {650, 535}, naturalDirect));
+        QCOMPARE(natural, QSize(1600, 1200));
+        QCOMPARE(naturalDirect, natural);
+        QVERIFY(Equal(taken, direct));
+        QVERIFY(taken.dib_width() >= 650 && taken.dib_height() >= 535 && taken.dib_width() < 1600);
+        ahead.prefetch(path, {650, 535});
+        QTest::qWait(300);
+        QVERIFY(QFile::remove(path) && QFile::copy(portrait, path));
+        QVERIFY(!ahead.take(path, {650, 535}, taken, natural)); // changed since the decode
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPicture)
+#include "test_picture.moc"
