@@ -1,21 +1,27 @@
-// The key command table in the real window: every route a key arrives by, the modifier
-// rules, the guard, the movie keys on real libmpv, deleting, the cover screen, help and
-// the volume control.
+// The window's commands in the real window: keys by every route, movie keys on libmpv, the
+// cover screen, descriptions, rename, Make Dir Here, file dialogs, cut, copy and paste.
 
 #include "app/application.h"
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
+#include "organize/destination.h"
+#include "organize/file_clipboard.h"
 #include "organize/file_commands.h"
+#include "organize/options_dialog.h"
+#include "organize/path_commands.h"
 #include "shell/key_commands.h"
+#include "shell/picture_text.h"
 #include "support/app_sandbox.h"
 #include "support/scripted_inputs.h"
 #include "support/test_files.h"
 #include "windows/cover_screen.h"
 #include "windows/dialog_box.h"
 #include "windows/picture_widgets.h"
+#include "windows/qt_file_dialogs.h"
 
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace glimmerby;
@@ -23,311 +29,490 @@ using namespace glimmerby;
 namespace {
 
 const QString Samples = QStringLiteral(GLIMMERBY_SAMPLES_DIR);
+const QByteArray M("\xDB");
+const QString NoDescription = QStringLiteral("No discription avalible for: ");
 
-struct Running : AppSandbox {
-    QTemporaryDir media;
-    ScriptedFileDialogs dialogs;
-    QStringList started; // programs started through the seam
-
-    explicit Running(const QStringList &samples = {"landscape.jpg", "portrait.jpg"}) {
-        for (const QString &name : samples)
-            QFile::copy(Samples + "/" + name, media.filePath(name));
-        start();
-        ctx().fileDialogs = &dialogs;
-        ctx().files->startDetached = [this](const QString &p, const QStringList &a) {
-            started << (QStringList(p) + a).join(' ');
-            return true;
-        };
-        ctx().browser->setDirectory(media.path());
-        select(samples.first());
-    }
-    void select(const QString &name) {
-        ctx().browser->RefreshFileList(name);
-        QCOMPARE(form().File1->item(form().File1->selectedRows().value(0)), name);
-    }
-    QString path(const QString &name) const { return media.filePath(name); }
-};
-
-enum class Route { List, FocusField, Window, Player, DirList };
-
-// Sends one key press the way the route delivers it; autoRepeat marks a held key.
-void press(Running &r, Route route, int key, Qt::KeyboardModifiers mods = {},
-           bool autoRepeat = false) {
-    Form1 &f = r.form();
-    QWidget *target = nullptr;
-    switch (route) {
-    case Route::List:
-        target = f.File1;
-        break;
-    case Route::FocusField:
-        target = f.Text1;
-        break;
-    case Route::Window:
-        if (QWidget *focus = f.focusWidget())
-            focus->clearFocus();
-        target = &f;
-        break;
-    case Route::Player:
-        target = f.MediaPlayer2;
-        break;
-    case Route::DirList:
-        f.Dir1->setFocus();
-        target = f.Dir1;
-        break;
-    }
-    if (route != Route::Window)
-        target->setFocus();
-    QKeyEvent e(QEvent::KeyPress, key, mods, QString(), autoRepeat);
-    QApplication::sendEvent(target, &e);
+// The entries of dir but the descriptions: "name=content", or "name/".
+QString contents(const QString &dir) {
+    QStringList out;
+    for (const QFileInfo &info :
+         QDir(dir).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+        if (info.fileName() != PictureTextFileName)
+            out << info.fileName() +
+                       (info.isDir() ? "/" : "=" + QString::fromLatin1(readAll(info.filePath())));
+    return out.join(' ');
 }
 
-// A stand-in volume control on PATH.
-struct FakeMixer {
-    QTemporaryDir bin;
-    QByteArray oldPath = qgetenv("PATH");
-    explicit FakeMixer(const QString &name) {
-        const QString exe = bin.filePath(name);
-        touch(exe, "#!/bin/sh\n");
-        QFile::setPermissions(exe, QFile::permissions(exe) | QFile::ExeOwner);
-        qputenv("PATH", QFile::encodeName(bin.path()) + ":" + oldPath);
+struct Running : AppSandbox {
+    QTemporaryDir work;
+    QString in = work.path() + "/in/", out = work.path() + "/out/"; // in is listed
+    ScriptedInputBoxes inputs;
+    QStringList answers, seen; // Qt's file dialog: answers ("" cancels), what it showed
+    int clash = 4, clashesShown = 0, helps = 0; // the clash dialog's answer; help windows
+    QStringList started;                        // programs started through the seam
+
+    explicit Running(const QStringList &names = {}) { // samples, or a small BMP or JPEG
+        QDir().mkpath(in);
+        QDir().mkpath(out);
+        for (const QString &name : names) {
+            const QString sample = name.endsWith(".bmp") ? "tiny.bmp" : "grey.jpg";
+            if (!QFile::copy(Samples + "/" + name, in + name))
+                QFile::copy(Samples + "/" + sample, in + name);
+        }
+        start();
+        form().resize(800, 600);
+        form().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form()));
+        ctx().inputs = &inputs;
+        static_cast<QtFileDialogs *>(ctx().fileDialogs)->onShown = [this](QFileDialog &d) {
+            const bool save = d.acceptMode() == QFileDialog::AcceptSave &&
+                              d.testOption(QFileDialog::DontConfirmOverwrite); // asks no more
+            seen << d.directory().absolutePath() + "/" +
+                        d.findChild<QLineEdit *>("fileNameEdit")->text() + " " +
+                        d.selectedNameFilter() + (save ? " save" : "");
+            const QString answer = answers.isEmpty() ? QString() : answers.takeFirst();
+            if (answer.isEmpty())
+                return d.reject();
+            d.selectFile(answer);
+            static_cast<QDialog &>(d).accept(); // as the Save or Open button does
+        };
+        ctx().dialog->onShown = [this](DialogBox &box) {
+            ++clashesShown;
+            box.C[clash]->click();
+        };
+        ctx().files->startDetached = [this](const QString &p, const QStringList &) {
+            started << p;
+            return true;
+        };
+        ctx().ShowHelp = [this] { ++helps; };
+        ctx().browser->setDirectory(in);
+        SetDestinationDir(ctx(), "/dest/");
     }
-    ~FakeMixer() { qputenv("PATH", oldPath); }
+    void select(const QStringList &names) { // the list read again, these selected
+        form().File1->refresh();
+        for (const QString &name : names)
+            form().File1->setSelected(form().File1->items().indexOf(name), true);
+    }
+    void click(const QString &name) {
+        FileListBox *l = form().File1;
+        QTest::mouseClick(l->viewport(), Qt::LeftButton, {},
+                          l->visualRect(l->model()->index(l->items().indexOf(name), 0)).center());
+    }
+    void enter(QWidget *w) { QTest::keyClick(w, Qt::Key_Return); }
+    QByteArray pictext() { return readAll(in + "PicText.ini"); }
+    QString current() { return QFileInfo(state().CurrentFile).fileName(); }
+    void xcv(QString word) { ctx().clipboard->Set_XCV(word); }
+    void pasteInto(const QString &dir) {
+        answers = {dir.isEmpty() ? dir : dir + "whatever"};
+        xcv("V");
+    }
 };
+
+// Sends one key press the way the route delivers it; "held" is an auto-repeat in the list.
+void press(Running &r, const QString &route, int key, int mods = 0) {
+    Form1 &f = r.form();
+    const QMap<QString, QWidget *> routes{
+        {"field", f.Text1}, {"player", f.MediaPlayer2}, {"dirs", f.Dir1}, {"window", &f}};
+    QWidget *target = routes.value(route, f.File1);
+    if (target != &f)
+        target->setFocus();
+    else if (QWidget *focus = f.focusWidget())
+        focus->clearFocus();
+    QKeyEvent e(QEvent::KeyPress, key, Qt::KeyboardModifiers(mods), QString(), route == "held");
+    QApplication::sendEvent(target, &e);
+}
 
 } // namespace
 
 class TestKeyCommands : public QObject {
     Q_OBJECT
+    QTemporaryDir m_bin; // a stand-in volume control, first on PATH
+
   private slots:
-    void keysByRouteAndModifiers_data() {
-        QTest::addColumn<Route>("route");
+    void initTestCase() {
+        touch(m_bin.filePath("pavucontrol"), "#!/bin/sh\n");
+        QVERIFY(QFile::setPermissions(m_bin.filePath("pavucontrol"),
+                                      QFile::ReadOwner | QFile::ExeOwner));
+        qputenv("PATH", QFile::encodeName(m_bin.path()) + ":" + qgetenv("PATH"));
+    }
+
+    void keyTable_data() {
+        QTest::addColumn<QString>("route");
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("mods");
         QTest::addColumn<QString>("effect");
+        const auto row = [](const char *route, const char *name, int key, int mods,
+                            const char *effect) {
+            QTest::addRow("%s: %s", route, name) << QString(route) << key << mods << effect;
+        };
         const int shift = Qt::ShiftModifier, ctrl = Qt::ControlModifier, alt = Qt::AltModifier;
-        const std::pair<Route, const char *> routes[] = {{Route::List, "list"},
-                                                         {Route::FocusField, "focus field"},
-                                                         {Route::Window, "window"},
-                                                         {Route::Player, "player"}};
-        for (const auto &[route, name] : routes) {
-            QTest::addRow("%s: S", name) << route << int(Qt::Key_S) << 0 << "slide show";
-            QTest::addRow("%s: Ctrl+C", name) << route << int(Qt::Key_C) << ctrl << "copy";
+        for (const char *route : {"list", "field", "window", "player"}) {
+            row(route, "S", Qt::Key_S, 0, "show listed");
+            row(route, "Ctrl+C", Qt::Key_C, ctrl, "copy listed");
         }
-        QTest::newRow("Shift+S") << Route::List << int(Qt::Key_S) << shift << "slide show";
-        QTest::newRow("Alt+S") << Route::List << int(Qt::Key_S) << alt << "slide show";
-        QTest::newRow("Ctrl+Shift+C") << Route::List << int(Qt::Key_C) << ctrl + shift << "";
-        QTest::newRow("C") << Route::List << int(Qt::Key_C) << 0 << "";
-        QTest::newRow("V") << Route::List << int(Qt::Key_V) << 0 << "mixer";
-        QTest::newRow("Ctrl+V") << Route::List << int(Qt::Key_V) << ctrl << "";
-        QTest::newRow("Ctrl+Alt+V") << Route::List << int(Qt::Key_V) << ctrl + alt << "mixer";
-        QTest::newRow("Delete") << Route::List << int(Qt::Key_Delete) << 0 << "delete";
-        QTest::newRow("dir list: Delete") << Route::DirList << int(Qt::Key_Delete) << 0 << "";
-        QTest::newRow("dir list: S") << Route::DirList << int(Qt::Key_S) << 0 << "";
+        row("list", "Shift+S", Qt::Key_S, shift, "show listed");
+        row("list", "Alt+S", Qt::Key_S, alt, "show listed");
+        row("list", "Space without a movie", Qt::Key_Space, 0, "show listed");
+        row("list", "Ctrl+Shift+C", Qt::Key_C, ctrl + shift, "");
+        row("list", "C", Qt::Key_C, 0, "");
+        row("list", "V", Qt::Key_V, 0, "mixer");
+        row("list", "Ctrl+V", Qt::Key_V, ctrl, "listed");
+        row("list", "Ctrl+Alt+V", Qt::Key_V, ctrl + alt, "mixer");
+        row("list", "Delete", Qt::Key_Delete, 0, "delete listed");
+        row("held", "Delete", Qt::Key_Delete, 0, "");
+        row("list", "H", Qt::Key_H, 0, "help");
+        row("list", "R", Qt::Key_R, 0, "listed");
+        row("list", "T", Qt::Key_T, 0, "controls");
+        row("list", "Q", Qt::Key_Q, 0, "");
+        row("dirs", "Delete", Qt::Key_Delete, 0, "");
     }
-    void keysByRouteAndModifiers() {
-        QFETCH(Route, route);
+    void keyTable() {
+        QFETCH(QString, route);
         QFETCH(int, key);
         QFETCH(int, mods);
         QFETCH(QString, effect);
-        Running r;
-        FakeMixer mixer("pavucontrol-qt");
-        press(r, route, key, Qt::KeyboardModifiers(mods));
-        QCOMPARE(r.state().SlideShowOn, std::int16_t(effect == "slide show" ? 1 : 0));
-        QCOMPARE(r.form().toolbarButton("slideshow")->isChecked(), effect == "slide show");
-        QCOMPARE(r.state().ClipCount, effect == "copy" ? 0 : -1);
-        QCOMPARE(r.started, effect == "mixer" ? QStringList(mixer.bin.filePath("pavucontrol-qt"))
-                                              : QStringList());
-        QCOMPARE(QFile::exists(r.path("landscape.jpg")), effect != "delete");
-        QCOMPARE(r.state().BatchBusy, std::int16_t(0));
-        QVERIFY(r.boxes.texts().isEmpty());
-    }
-
-    void guardLeavesKeysAlone() {
-        Running r;
-        r.state().SlideShowOn = 1;
+        Running r({"landscape.jpg", "portrait.jpg"});
+        r.select({"landscape.jpg"});
+        QFile::copy(Samples + "/portrait.jpg", r.in + "a first.jpg"); // listed when re-read
+        const std::int16_t controls = r.state().ControlsVisible;
+        r.state().SlideShowOn = 1; // the show runs: S stops it, every other key keeps it
+        r.form().toolbarButton("slideshow")->setChecked(true);
         r.form().Timer1->start();
-        r.state().BatchBusy = -1; // a batch runs
-        QVERIFY(!r.ctx().keys->Form_KeyDown(Qt::Key_Delete, {}));
-        QVERIFY(QFile::exists(r.path("landscape.jpg")));
-        QVERIFY(!r.form().Timer1->isActive());
-        QCOMPARE(r.state().BatchBusy, std::int16_t(-1));
-        // A key the table does not know still applies the timer rule.
-        r.state().BatchBusy = 0;
-        QVERIFY(r.ctx().keys->Form_KeyDown(Qt::Key_Q, {}));
-        QVERIFY(r.form().Timer1->isActive());
+        press(r, route, key, mods);
+        const QString seen =
+            QStringList{r.state().SlideShowOn != 1 ? "show" : "",
+                        r.state().ClipCount == 0 ? "copy" : "",
+                        r.started == QStringList(m_bin.filePath("pavucontrol")) ? "mixer" : "",
+                        QFile::exists(r.in + "landscape.jpg") ? "" : "delete",
+                        r.helps == 1 ? "help" : "",
+                        r.state().ControlsVisible != controls ? "controls" : "",
+                        r.form().File1->items().value(0) == "a first.jpg" ? "listed" : ""}
+                .join(' ')
+                .simplified();
+        QCOMPARE(seen, effect);
+        // Every path ends alike: the hold released and the timer rule applied.
         QCOMPARE(r.state().BatchBusy, std::int16_t(0));
-    }
-
-    void heldDeleteDeletesOnce() {
-        Running r;
-        press(r, Route::List, Qt::Key_Delete, {}, true);
-        QVERIFY(QFile::exists(r.path("landscape.jpg")));
-        press(r, Route::List, Qt::Key_Delete);
-        QVERIFY(!QFile::exists(r.path("landscape.jpg")));
-        press(r, Route::List, Qt::Key_Delete, {}, true);
-        QVERIFY(QFile::exists(r.path("portrait.jpg")));
-    }
-
-    void helpAndRefresh() {
-        Running r;
-        int helps = 0;
-        r.ctx().ShowHelp = nullptr;
-        press(r, Route::List, Qt::Key_H); // no help window: nothing
-        r.ctx().ShowHelp = [&] { ++helps; };
-        press(r, Route::List, Qt::Key_H);
-        r.form().helpEntry->trigger();
-        QCOMPARE(helps, 2);
-        touch(r.path("a first.jpg"));
-        r.select("portrait.jpg");
-        press(r, Route::List, Qt::Key_R);
-        QCOMPARE(r.form().File1->items().first(), QString("a first.jpg"));
-        QCOMPARE(r.state().CurrentFile, r.path("portrait.jpg"));
-        // No volume control on PATH: V does nothing.
-        const QByteArray path = qgetenv("PATH");
-        qputenv("PATH", "/nonexistent");
-        press(r, Route::List, Qt::Key_V);
-        qputenv("PATH", path);
-        QVERIFY(r.started.isEmpty());
-    }
-
-    void enterPlaysTheSelectedFile() {
-        Running r({"clip.mpg", "landscape.jpg"});
-        Form1 &f = r.form();
-        f.File1->setListIndex(-1);
-        press(r, Route::List, Qt::Key_Return);
-        QCOMPARE(f.MediaPlayer2->fileName(), QString());
-        r.select("clip.mpg");
-        f.File1->setSelected(1, true);
-        const bool visible = f.MediaPlayer2->isVisible();
-        press(r, Route::FocusField, Qt::Key_Enter);
-        QCOMPARE(f.MediaPlayer2->fileName(), r.path("clip.mpg"));
-        QCOMPARE(r.state().CurrentFile, r.path("clip.mpg"));
-        QCOMPARE(f.File1->selectedRows(), QList<int>({0, 1})); // the selection survives
-        QCOMPARE(f.MediaPlayer2->isVisible(), visible);
-        QTRY_VERIFY(f.MediaPlayer2->isPlaying());
-    }
-
-    void spaceEscAndMovieStopped() {
-        Running r({"clip.mpg", "clip.avi", "landscape.jpg"});
-        Form1 &f = r.form();
-        MediaPlayer *player = f.MediaPlayer2;
-        // No movie: Space runs the slide show and shows the selected picture again.
-        r.select("landscape.jpg");
-        press(r, Route::List, Qt::Key_Space);
-        QCOMPARE(r.state().SlideShowOn, std::int16_t(1));
-        QVERIFY(f.Timer1->isActive());
-        press(r, Route::List, Qt::Key_Space);
-        QCOMPARE(r.state().SlideShowOn, std::int16_t(0));
-        // A movie: Space stops it and plays it again.
-        r.select("clip.mpg");
-        player->setFileName(r.path("clip.mpg"));
-        player->Play();
-        QTRY_VERIFY(player->isPlaying());
-        press(r, Route::Player, Qt::Key_Space);
-        QCOMPARE(r.state().MovieStopped, std::int16_t(-1));
-        QTRY_VERIFY(!player->isPlaying());
-        press(r, Route::Player, Qt::Key_Space);
-        QCOMPARE(r.state().MovieStopped, std::int16_t(0));
-        QTRY_VERIFY(player->isPlaying());
-        // Stopped, then another movie: the first Space only plays, the second stops.
-        press(r, Route::Player, Qt::Key_Space);
-        player->setFileName(r.path("clip.avi"));
-        player->Play();
-        QTRY_VERIFY(player->isPlaying());
-        press(r, Route::Player, Qt::Key_Space);
-        QCOMPARE(r.state().MovieStopped, std::int16_t(0));
-        QVERIFY(player->isPlaying());
-        press(r, Route::Player, Qt::Key_Space);
-        QTRY_VERIFY(!player->isPlaying());
-        // Esc stops the movie behind the cover; the next Space plays it.
-        press(r, Route::Player, Qt::Key_Space);
-        QTRY_VERIFY(player->isPlaying());
-        press(r, Route::Player, Qt::Key_Escape);
-        QCOMPARE(r.state().MovieStopped, std::int16_t(-1));
-        QTRY_VERIFY(!player->isPlaying());
-        r.ctx().keys->coverScreen()->window()->close();
-        press(r, Route::Player, Qt::Key_Space);
-        QTRY_VERIFY(player->isPlaying());
+        QCOMPARE(r.form().Timer1->isActive(), r.state().SlideShowOn == 1);
     }
 
     void movieKeys() {
-        Running r({"clip.mpg"});
+        Running r({"landscape.jpg"});
         Form1 &f = r.form();
         MediaPlayer *player = f.MediaPlayer2;
-        // Long enough to step forward inside it.
-        QProcess ffmpeg;
+        QProcess ffmpeg; // long enough to step inside
         ffmpeg.start("ffmpeg", {"-loglevel", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
-                                "testsrc2=size=160x120:rate=25:duration=6", "-c:v", "mpeg1video",
-                                r.path("long.mpg")});
+                                "testsrc2=size=160x120:rate=25:duration=4", "-c:v", "mpeg1video",
+                                r.in + "a.mpg"});
         QVERIFY(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
-        player->setFileName(r.path("long.mpg"));
-        player->Play();
+        r.select({});
+        press(r, "list", Qt::Key_Return); // nothing selected: nothing played
+        QCOMPARE(player->fileName(), QString());
+        r.select({"a.mpg", "landscape.jpg"}); // Enter plays the first; the selection stays
+        press(r, "field", Qt::Key_Enter);
+        QCOMPARE(player->fileName() + r.state().CurrentFile, r.in + "a.mpg" + r.in + "a.mpg");
+        QCOMPARE(f.File1->selectedRows(), QList<int>({0, 1}));
         QTRY_VERIFY(player->isPlaying());
-        press(r, Route::Player, Qt::Key_End);
-        QTRY_VERIFY(!player->isPlaying());
-        QTRY_VERIFY(player->CurrentPosition() < 0.05);
+        press(r, "player", Qt::Key_Space);
+        QTRY_VERIFY(!player->isPlaying() && r.state().MovieStopped == -1);
+        press(r, "player", Qt::Key_Space);
+        QTRY_VERIFY(player->isPlaying() && r.state().MovieStopped == 0);
+        // End goes back to the start and waits; Right and Left step two seconds.
+        press(r, "player", Qt::Key_End);
+        QTRY_VERIFY(!player->isPlaying() && player->CurrentPosition() < 0.05);
+        press(r, "player", Qt::Key_Right);
+        QTRY_VERIFY(player->CurrentPosition() > 1.5 && player->CurrentPosition() < 3.0);
         player->setCurrentPosition(1.0);
-        QTRY_VERIFY(player->CurrentPosition() > 0.9);
-        press(r, Route::Player, Qt::Key_Left); // 1.0 - 2.0 is not a place: the start
+        QTRY_VERIFY(player->CurrentPosition() < 1.5);
+        press(r, "player", Qt::Key_Left); // 1.0 - 2.0 is not a place: the start
         QTRY_VERIFY(player->CurrentPosition() < 0.9);
-        player->setCurrentPosition(0.2);
-        QTRY_VERIFY(player->CurrentPosition() > 0.15);
-        press(r, Route::Player, Qt::Key_Right);
-        QTRY_VERIFY(player->CurrentPosition() > 1.5);
-        QVERIFY(player->CurrentPosition() < 3.0);
-        // T hides and shows the control bars.
-        const std::int16_t before = r.state().ControlsVisible;
-        press(r, Route::Player, Qt::Key_T);
-        QCOMPARE(r.state().ControlsVisible, std::int16_t(before == -1 ? 0 : -1));
-        QCOMPARE(player->controlsVisible(), r.state().ControlsVisible == -1);
-        // F goes full screen; Esc there only leaves it.
-        press(r, Route::Player, Qt::Key_F);
+        press(r, "player", Qt::Key_F); // full screen; Esc there only leaves it
         QVERIFY(player->fullScreenWindow());
-        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, {});
-        QApplication::sendEvent(player->fullScreenWindow(), &esc);
+        QTest::keyClick(player->fullScreenWindow(), Qt::Key_Escape);
         QTRY_VERIFY(!player->fullScreenWindow());
         QVERIFY(!r.ctx().keys->coverScreen()->window());
-        QCOMPARE(r.state().MovieStopped, std::int16_t(0));
-        // Delete releases the playing movie and deletes it.
-        r.select("clip.mpg");
-        player->Play();
+        player->Play(); // Esc stops the movie behind the cover; the next Space plays it
         QTRY_VERIFY(player->isPlaying());
-        press(r, Route::Player, Qt::Key_Delete);
-        QCOMPARE(player->fileName(), QString());
-        QVERIFY(!QFile::exists(r.path("clip.mpg")));
+        press(r, "player", Qt::Key_Escape);
+        QTRY_VERIFY(!player->isPlaying() && r.state().MovieStopped == -1);
+        r.ctx().keys->coverScreen()->window()->close();
+        press(r, "player", Qt::Key_Space);
+        QTRY_VERIFY(player->isPlaying());
+        press(r, "player", Qt::Key_Delete); // releases the playing movie and deletes it
+        QVERIFY(player->fileName().isEmpty() && !QFile::exists(r.in + "a.mpg"));
     }
 
-    void coverScreen() {
-        Running r;
+    void escapeShowsTheCoverScreen() {
+        Running r({"landscape.jpg"});
         Form1 &f = r.form();
         r.state().SlideShowOn = 1;
         f.toolbarButton("slideshow")->setChecked(true);
-        press(r, Route::List, Qt::Key_Escape);
+        press(r, "list", Qt::Key_Escape);
         QPointer<DialogBox> cover = r.ctx().keys->coverScreen()->window();
-        QVERIFY(cover);
-        QVERIFY(f.isMinimized());
-        QVERIFY(cover->isVisible());
-        QVERIFY(!cover->isModal());
-        QVERIFY(cover->windowState() & Qt::WindowMaximized);
-        QCOMPARE(r.state().SlideShowOn, std::int16_t(0));
-        QVERIFY(!f.toolbarButton("slideshow")->isChecked());
-        QCOMPARE(cover->Picture1->pos(), QPoint(0, 0));
+        QVERIFY(cover && cover->isVisible() && f.isMinimized());
+        QVERIFY(r.state().SlideShowOn == 0 && !f.toolbarButton("slideshow")->isChecked());
         QTRY_COMPARE(cover->Picture1->size(), cover->size());
-        QVERIFY(cover->Picture1->isVisible());
-        // The chart is the program's own drawing: bars on white.
-        const QImage chart = cover->Picture1->grab().toImage();
-        QCOMPARE(chart.pixelColor(2, 2), QColor(Qt::white));
+        const QImage chart = cover->Picture1->grab().toImage(); // the program's own drawing
         QCOMPARE(chart, drawCoverChart(cover->size()).convertToFormat(chart.format()));
-        // Asked again, the same one window.
-        r.ctx().keys->Form_KeyDown(Qt::Key_Escape, {});
+        r.ctx().keys->Form_KeyDown(Qt::Key_Escape, {}); // asked again: the same one window
         QCOMPARE(r.ctx().keys->coverScreen()->window(), cover.data());
-        const QWidgetList windows = QApplication::topLevelWidgets();
-        QCOMPARE(std::count_if(windows.begin(), windows.end(),
-                               [](QWidget *w) { return qobject_cast<DialogBox *>(w) != nullptr; }),
-                 1);
         QTest::keyClick(cover, Qt::Key_Escape);
-        QTRY_VERIFY(!cover);
-        QVERIFY(!f.isMinimized());
+        QTRY_VERIFY(!cover && !f.isMinimized());
+    }
+
+    // A click shows the description; Enter stores it, steps over thumbnails, wraps and gives
+    // the next file the text; the placeholder is never stored; the field holds the keys.
+    void descriptionField() {
+        Running r({"a.bmp", "a_s.jpg", "b.bmp"});
+        Form1 &f = r.form();
+        r.click("a.bmp");
+        QCOMPARE(f.Text2->text(), NoDescription + "a");
+        QTest::keyClick(f.Text2, Qt::Key_F12); // the panel opens with empty comments
+        QVERIFY(f.SSFrame2->isVisible() && f.MT[4]->text().isEmpty());
+        f.SSFrame2->hide();
+        f.Text2->setFocus();
+        r.enter(f.Text2);
+        QCOMPARE(r.current(), QString("b.bmp"));
+        QVERIFY(!r.pictext().contains("\na="));
+        QTest::keyClicks(f.Text2, "Sky");
+        for (const char *next : {"a.bmp", "b.bmp"}) {
+            const QByteArray stored = "\n" + r.current().section('.', 0, 0).toUtf8() + "=" + M;
+            r.enter(f.Text2);
+            QCOMPARE(r.current(), QString(next));
+            QCOMPARE(f.Text2->selectedText(), QString("Sky"));
+            QVERIFY(r.pictext().contains(stored + "Sky" + M));
+            QVERIFY(!r.ctx().keys->Form_KeyDown(Qt::Key_Down, {})); // held: left to the field
+        }
+        f.File1->setFocus();
+        QCOMPARE(r.state().BatchBusy, std::int16_t(0));
+        r.state().BatchBusy = -1; // a batch's hold survives the field's focus and Enter
+        f.Text2->setFocus();
+        r.enter(f.Text2);
+        f.File1->setFocus();
+        QCOMPARE(r.current() + QString::number(r.state().BatchBusy), QString("b.bmp-1"));
+        r.state().BatchBusy = 0; // Enter after the focus left takes no hold
+        f.Text2->setFocus();
+        f.File1->setFocus();
+        r.enter(f.Text2);
+        QCOMPARE(r.state().BatchBusy, std::int16_t(0));
+    }
+
+    // Typed text is stored at once and goes into the comments; only Close stores the panel,
+    // for the file it opened for, into the directory of that file.
+    void propertiesPanel() {
+        Running r({"a.bmp", "b.bmp"});
+        Form1 &f = r.form();
+        r.click("a.bmp");
+        f.Text2->setFocus();
+        QTest::keyClicks(f.Text2, "free words");
+        QTest::mouseDClick(f.Text2, Qt::LeftButton);
+        QVERIFY(f.SSFrame2->isVisible() && f.MT[0]->hasFocus());
+        QCOMPARE(f.MT[4]->text(), QString("free words"));
+        f.MT[0]->setText("Sunset & Sea");
+        for (int i = 0; i < 4; ++i) { // Enter walks the fields
+            r.enter(f.MT[i]);
+            QVERIFY(f.MT[i + 1]->hasFocus());
+        }
+        r.click("b.bmp"); // another file while the panel is open: nothing stored yet
+        QCOMPARE(ReadPictureText(r.in, "a"), QString("free words"));
+        r.enter(f.MT[4]); // Enter in the last field is Close
+        QVERIFY(!f.SSFrame2->isVisible());
+        QCOMPARE(f.Text2->text(), NoDescription + "b");
+        QVERIFY(r.pictext().contains("\na=" + M +
+                                     "&Title=Sunset%20%26%20Sea&Copyright=&Camera=&Engineering=&"
+                                     "Comments=free%20words" +
+                                     M + "\n"));
+        QVERIFY(!r.pictext().contains("\nb="));
+        r.click("a.bmp"); // and back into the fields
+        for (int i = 0; i < 5; ++i)
+            f.MT[i]->clear();
+        QTest::keyClick(f.Text2, Qt::Key_F12);
+        QCOMPARE(f.MT[0]->text() + "|" + f.MT[4]->text(), QString("Sunset & Sea|free words"));
+        r.ctx().browser->setDirectory(r.out); // still stored beside the file shown
+        f.Text2->setFocus();
+        QTest::keyClicks(f.Text2, "!");
+        QVERIFY(ReadPictureText(r.in, "a").endsWith("words!"));
+        QVERIFY(!QFile::exists(r.out + "PicText.ini"));
+    }
+
+    void renaming_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<int>("clash"); // the clash dialog's answer; -1 not asked
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<QString>("message"); // a box, or panel 4 when it says "left"
+        const auto row = [](const char *name, const char *setup, const QString &answer, int clash,
+                            const QString &after, const char *message = "") {
+            QTest::newRow(name) << QString(setup) << answer << clash << after << QString(message);
+        };
+        const QString both = "a.wav=A b.wav=B", n251(251, 'n');
+        row("Overwrite One", "", "b", 0, "b.wav=A");
+        row("Rename One", "", "b", 2, "b.wav=B b1.wav=A");
+        row("Cancel", "", "b", 4, both);
+        row("Skip One", "", "b", 5, both);
+        row("free name", "", "c", -1, "b.wav=B c.wav=A");
+        row("case only", "", "A", -1, both);
+        row("cancelled box", "", "", -1, both);
+        row("slash", "", "../a", -1, both);
+        row("256 bytes", "", n251 + "n", -1, both, "a.wav was left as it was: File name too long");
+        row("directory target", "directory", "b", 0, "a.wav=A b.wav/",
+            "a.wav was left as it was: Is a directory");
+        row("gone source", "gone", "c", -1, "b.wav=B",
+            "File Error: Check Path to PSP in Glimmerby.INI file or Refresh the FileList");
+        row("nothing selected", "none", "c", -1, both);
+    }
+    void renaming() {
+        QFETCH(QString, setup);
+        QFETCH(QString, answer);
+        QFETCH(int, clash);
+        QFETCH(QString, after);
+        QFETCH(QString, message);
+        Running r;
+        touch(r.in + "a.wav", "A");
+        if (setup == "directory")
+            QVERIFY(QDir().mkdir(r.in + "b.wav"));
+        else
+            touch(r.in + "b.wav", "B");
+        r.select(setup == "none" ? QStringList() : QStringList{"a.wav"});
+        if (setup == "gone")
+            QFile::remove(r.in + "a.wav");
+        r.inputs.answers = {answer};
+        r.clash = clash;
+        r.form().mnuRename->trigger();
+        QCOMPARE(contents(r.in), after);
+        QCOMPARE(r.clashesShown, clash >= 0);
+        // The base name is proposed; the extension stays.
+        QCOMPARE(r.inputs.defaults, setup == "none" ? QStringList() : QStringList("a"));
+        QCOMPARE(r.boxes.texts().join(""), message.startsWith("File") ? message : "");
+        if (message.contains(" left "))
+            QCOMPARE(r.form().panelText(4), message);
+    }
+
+    // Exactly one directory in the listed one ("@"), which becomes the
+    // destination; a failure is reported with its errno and changes nothing.
+    void makeDirHere_data() {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("made");
+        QTest::addColumn<QString>("error");
+        const auto row = [](const char *name, const char *answer, const char *made,
+                            const char *error = "") {
+            QTest::newRow(name) << QString(answer) << QString(made) << QString(error);
+        };
+        row("default", "@", "");
+        row("cancel", "", "");
+        row("new full path", "@fresh", "fresh");
+        row("relative", "bare", "bare");
+        row("existing", "@old", "", "17 File exists");
+        row("missing parent", "@gone/child", "", "2 No such file or directory");
+    }
+    void makeDirHere() {
+        QFETCH(QString, answer);
+        QFETCH(QString, made);
+        QFETCH(QString, error);
+        Running r;
+        QDir().mkdir(r.in + "old");
+        r.inputs.answers = {answer.replace("@", r.in)};
+        r.form().mnuMakeDirHere->trigger();
+        QCOMPARE(r.inputs.defaults, QStringList(r.in));
+        QCOMPARE(r.boxes.texts().join(""), error.isEmpty() ? "" : "Error creating dir\n\n" + error);
+        QCOMPARE(contents(r.in), made.isEmpty() ? "old/" : made + "/ old/");
+        const QString destination = made.isEmpty() ? QString("/dest/") : r.in + made + "/";
+        QCOMPARE(r.form().moveit[0]->text() + r.form().Copyit[0]->text(),
+                 destination + destination);
+    }
+
+    // The editor's path and the paste directory in Qt's file dialog: where it starts (the
+    // nearest existing directory), the name and filter it proposes, and what answers give.
+    void fileDialogs() {
+        Running r;
+        touch(r.out + "gimp");
+        touch(r.out + "x.jpg");
+        r.answers = {r.out + "gimp", "", r.out + "x.jpg", ""};
+        r.state().EditorPath = r.in + "gone/PSP.EXE";
+        r.form().mnuSetPSP->trigger();
+        r.form().mnuSetPSP->trigger(); // cancelled: kept
+        QCOMPARE(r.state().EditorPath, r.out + "gimp");
+        r.form().Combo1->setCurrentIndex(3);
+        QCOMPARE(r.ctx().paths->RequestNewPath(r.in + "gone/h.jpg").value_or("-"), r.out);
+        r.form().Combo1->setEditText("*.txt"); // typed text keeps the last filters
+        QCOMPARE(r.ctx().paths->RequestNewPath(r.in + "x.jpg").value_or("-"), QString("-"));
+        const QString music = " Music Files (*.wma *.mp3 *.wav *.mid *.rmi) save";
+        QCOMPARE(r.seen, QStringList({r.in + "PSP.EXE All Files (*)", r.out + "gimp All Files (*)",
+                                      r.in + "h" + music, r.in + "x" + music}));
+        QCOMPARE(contents(r.out), QString("gimp= x.jpg=")); // an existing name: never asked
+    }
+
+    void copiesPastedTwiceWithRenameAll() {
+        Running r;
+        for (const char *n : {"x", "y", "z"})
+            touch(r.in + n + ".wav", n);
+        QVERIFY(WritePictureText(r.in, "x", "Sea"));
+        r.select({"x.wav", "y.wav", "z.wav"});
+        r.xcv("C");
+        QCOMPARE(r.form().File1->selectedRows(), QList<int>{0}); // the first stays selected
+        r.pasteInto("");                                         // cancelled: nothing
+        r.pasteInto(r.out);
+        r.clash = 3;
+        r.pasteInto(r.out);
+        QCOMPARE(r.clashesShown, 1);
+        QCOMPARE(r.seen.value(0).section(' ', 0, 0) + r.seen.value(2).section(' ', 0, 0),
+                 r.in + "x" + r.out + "x"); // the source's directory, then the last paste's
+        QCOMPARE(contents(r.out), QString("x.wav=x x1.wav=x y.wav=y y1.wav=y z.wav=z z1.wav=z"));
+        QCOMPARE(contents(r.in), QString("x.wav=x y.wav=y z.wav=z"));
+        QCOMPARE(ReadPictureText(r.out, "x1"), QString("Sea")); // descriptions follow
+        QCOMPARE(ReadPictureText(r.in, "x"), QString("Sea"));
+    }
+
+    // A cut or copy pasted home by Ctrl+V; a key during the clash question is not taken.
+    void pastedHome_data() {
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("cut, Rename One") << "X" << 2 << "x1.wav=x";
+        QTest::newRow("cut, Skip One") << "X" << 5 << "x.wav=x";
+        QTest::newRow("copy, Overwrite One") << "C" << 0 << "x.wav=x";
+        QTest::newRow("copy, Rename One") << "C" << 2 << "x.wav=x x1.wav=x";
+    }
+    void pastedHome() {
+        QFETCH(QString, word);
+        QFETCH(int, answer);
+        QFETCH(QString, after);
+        Running r;
+        touch(r.in + "x.wav", "x");
+        r.select({"x.wav"});
+        r.xcv(word);
+        bool taken = false;
+        r.ctx().dialog->onShown = [&](DialogBox &box) {
+            taken = r.ctx().keys->Form_KeyDown(Qt::Key_Delete, {});
+            box.C[answer]->click();
+        };
+        r.answers = {r.in + "x"};
+        QVERIFY(r.ctx().keys->Form_KeyDown(Qt::Key_V, Qt::ControlModifier));
+        QVERIFY(!taken);
+        QCOMPARE(contents(r.in), after);
+        QCOMPARE(r.state().BatchBusy, std::int16_t(0));
+    }
+
+    void secondPasteOfCutFiles() {
+        Running r;
+        touch(r.in + "x.wav", "x");
+        touch(r.in + "y~1.wav", "y");
+        QVERIFY(WritePictureText(r.in, "x", "Sea"));
+        r.select({"x.wav", "y~1.wav"});
+        r.xcv("X");
+        QCOMPARE(contents(r.in), QString("x.wav=x y~1.wav=y")); // a cut touches nothing
+        r.pasteInto(r.out);
+        QCOMPARE(contents(r.out), QString("x.wav=x y~1.wav=y"));
+        QCOMPARE(contents(r.in), QString());
+        QCOMPARE(ReadPictureText(r.out, "x"), QString("Sea"));
+        QCOMPARE(r.boxes.texts(),
+                 QStringList("I'm going to try this Move, but this file (y~1.wav) has a \n    ~  "
+                             "  \nchar in it and I don't like them I may or may not do what you "
+                             "want..."));
+        r.pasteInto(r.in);
+        QCOMPARE(contents(r.out), QString("x.wav=x y~1.wav=y"));
+        QCOMPARE(r.clashesShown, 0);
+        QCOMPARE(r.form().panelText(4),
+                 QString("2 file(s) left as they were: No such file or directory"));
     }
 };
 
