@@ -1,16 +1,15 @@
-// The main window's load sequence with a command line, on the real players and samples.
+// Start-up in this process: the command line's file through the load sequence on the real
+// players, the splash window covering start-up, the about window and the help window.
 
-#include "app/app_state.h"
-#include "app/application.h"
-#include "app/ini_file.h"
+#include "app/app_context.h"
 #include "browser/pane_widgets.h"
 #include "support/app_sandbox.h"
-#include "windows/form1.h"
+#include "windows/help_window.h"
 #include "windows/picture_widgets.h"
+#include "windows/splash.h"
 
-#include <QOpenGLWidget>
-#include <QTemporaryDir>
 #include <QtTest>
+#include <QtWidgets>
 
 using namespace glimmerby;
 
@@ -18,22 +17,14 @@ namespace {
 
 const QString Samples = QStringLiteral(GLIMMERBY_SAMPLES_DIR);
 
-struct Running : AppSandbox {
-    bool start(const QString &commandLine) { return AppSandbox::start(commandLine, true); }
-};
+enum Shown { Nothing, Picture, Movie };
 
-// testsrc2 is colourful: many colours and mostly lit.
-bool colourful(const QImage &image) {
-    QSet<QRgb> colours;
-    int lit = 0, samples = 0;
-    for (int y = 0; y < image.height(); y += 5)
-        for (int x = 0; x < image.width(); x += 5) {
-            const QRgb p = image.pixel(x, y);
-            ++samples;
-            lit += qRed(p) + qGreen(p) + qBlue(p) > 60;
-            colours.insert(p & 0xF0F0F0);
-        }
-    return samples > 0 && lit * 2 > samples && colours.size() > 12;
+// Visible top-level windows with that object name or title.
+int visible(const QString &name) {
+    int n = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        n += w->isVisible() && (w->objectName() == name || w->windowTitle() == name);
+    return n;
 }
 
 } // namespace
@@ -41,76 +32,123 @@ bool colourful(const QImage &image) {
 class TestLoadSequence : public QObject {
     Q_OBJECT
   private slots:
-    void movieOnTheCommandLinePlaysInTheWindow() {
-        Running r;
-        const QString movie = Samples + "/clip.mpg";
-        QVERIFY(r.start(movie));
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    // What the load sequence opens from the command line, and what it quietly passes over.
+    void commandLine_data() {
+        QTest::addColumn<QString>("argument"); // "@" stands for the samples
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<QString>("destination"); // the copy and move captions
+        QTest::newRow("movie") << "@/clip.mpg" << int(Movie) << "@/";
+        QTest::newRow("picture") << "@/landscape.jpg" << int(Picture) << "@/";
+        QTest::newRow("no directory") << "no-such-picture.gif" << int(Nothing) << QString();
+        QTest::newRow("quoted") << "\"@/landscape.jpg\"" << int(Nothing) << "\"@/";
+        QTest::newRow(".mov to the picture loader") << "@/clip.mov" << int(Nothing) << "@/";
+    }
+    void commandLine() {
+        QFETCH(QString, argument);
+        QFETCH(int, shown);
+        QFETCH(QString, destination);
+        argument.replace("@", Samples);
+        destination.replace("@", Samples);
+        AppSandbox r;
+        QVERIFY(WriteProfileString(r.ini(), "UserProfile", "ControlsVisible", "0"));
+        const QString cwd = QDir::currentPath();
+        QVERIFY(r.start(argument));
         Form1 &f = r.form();
-        f.resize(800, 600);
-        QCOMPARE(f.Dir1->path(), Samples);
-        QCOMPARE(f.moveit[0]->text(), Samples + "/");
-        QCOMPARE(f.Copyit[0]->text(), Samples + "/");
-        QCOMPARE(r.app->state().CurrentFile, movie);
-        QVERIFY(f.MediaPlayer2->isVisible());
-        QVERIFY(!f.photo->isVisible());
-        QCOMPARE(f.MediaPlayer2->fileName(), movie);
-        QVERIFY(f.MediaPlayer2->controlsVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(f.MediaPlayer2->isPlaying(), 15000);
-        // Frames of the movie are drawn inside the main window.
-        QTRY_VERIFY_WITH_TIMEOUT(colourful(f.MediaPlayer2->videoWidget()->grabFramebuffer()),
-                                 15000);
-        const QRect area(f.MediaPlayer2->videoWidget()->mapTo(&f, QPoint(0, 0)),
-                         f.MediaPlayer2->videoWidget()->size());
-        QVERIFY(colourful(f.grab(area).toImage()));
+        QCOMPARE(r.state().CurrentFile, argument);
+        QVERIFY(f.windowTitle().endsWith(" - " + argument));
+        QCOMPARE(f.moveit[0]->text(), destination);
+        QCOMPARE(f.Copyit[0]->text(), destination);
+        // The directory list shows the destination if it exists, else the program directory.
+        QCOMPARE(f.Dir1->path(), QFileInfo::exists(destination)
+                                     ? destination.chopped(1)
+                                     : QDir(r.appDir.path()).absolutePath());
+        QCOMPARE(f.photo->hasPicture(), shown == Picture);
+        QCOMPARE(f.MediaPlayer2->isVisible(), shown == Movie);
+        QCOMPARE(f.MediaPlayer2->fileName(), shown == Movie ? argument : QString());
+        QTRY_COMPARE_WITH_TIMEOUT(f.MediaPlayer2->isPlaying(), shown == Movie, 15000);
+        if (shown == Picture)
+            QCOMPARE(f.panelText(2), QString("1600 X 1200  "));
+        QVERIFY(!f.MediaPlayer2->controlsVisible()); // as saved
         QVERIFY(r.boxes.texts().isEmpty());
+        QCOMPARE(QDir::currentPath(), cwd);
+        r.ctx().ShowHelp(); // no help file beside the program: nothing
+        QCOMPARE(visible("Glimmerby Help"), 0);
     }
 
-    void controlsHiddenWhenSavedSo() {
-        Running r;
-        QVERIFY(WriteProfileString(r.appDir.filePath("Glimmerby.ini"), "UserProfile",
-                                   "ControlsVisible", "0"));
-        QVERIFY(r.start({}));
-        QVERIFY(!r.form().MediaPlayer2->controlsVisible());
-        QCOMPARE(r.form().panelText(4), QString("Qty=100-Func=None  "));
+    // The splash window's bar runs through the load steps while the main window is made
+    // once; closing the splash early finishes start-up too.
+    void splashCoversStartUp_data() {
+        QTest::addColumn<bool>("closeEarly");
+        QTest::newRow("to its end") << false;
+        QTest::newRow("closed early") << true;
+    }
+    void splashCoversStartUp() {
+        QFETCH(bool, closeEarly);
+        AppSandbox r;
+        r.splash = true;
+        r.waitForMain = false;
+        QVERIFY(r.start());
+        Splash *sp = r.app->splash();
+        QVERIFY(sp && sp->isVisible() && !r.app->form());
+        QCOMPARE(sp->SPB->value(), 1);
+        QCOMPARE(sp->SPB->maximum(), 61);
+        QList<int> values;
+        connect(sp->SPB, &QProgressBar::valueChanged, [&](int v) { values.append(v); });
+        int loads = 0;
+        connect(r.app.get(), &Application::mainWindowCreated, [&] { ++loads; });
+        if (closeEarly)
+            sp->close();
+        QTRY_VERIFY(r.app->form() && r.form().isVisible());
+        QTRY_VERIFY(!visible("Splash") && !r.app->splash());
+        QCOMPARE(loads, 1);
+        QVERIFY(values.contains(16) && values.contains(58)); // the 15 and 42 load steps
+        QCOMPARE(r.state().BatchBusy, std::int16_t(0));
+        r.form().close();
+        QCOMPARE(IniDocument::load(r.ini()).profileString("UserProfile", "SplashTime", ""),
+                 QByteArray("1"));
     }
 
-    void pictureOnTheCommandLine() {
-        Running r;
-        QVERIFY(r.start(Samples + "/landscape.jpg"));
-        Form1 &f = r.form();
-        QVERIFY(f.photo->isVisible());
-        QVERIFY(!f.MediaPlayer2->isVisible());
-        QCOMPARE(f.panelText(2), QString("1600 X 1200  "));
-        QVERIFY(f.windowTitle().endsWith(" - " + Samples + "/landscape.jpg"));
-    }
-
-    void oddCommandLinesFailQuietly() {
-        {
-            Running r; // no "/" at all: empty destination, the directory list keeps its own
-            const QString before = QDir::currentPath();
-            QVERIFY(r.start("no-such-picture.gif"));
-            QCOMPARE(r.form().moveit[0]->text(), QString());
-            QCOMPARE(r.form().Copyit[0]->text(), QString());
-            QCOMPARE(r.form().Dir1->path(), QDir(r.appDir.path()).absolutePath());
-            // The picture loader still tries it (relative to where the program runs) and
-            // quietly finds nothing.
-            QVERIFY(r.boxes.texts().isEmpty());
-            QVERIFY(!r.form().photo->hasPicture());
-            QCOMPARE(QDir::currentPath(), before);
+    // Without "ShowSplash=True" no splash; the about window minimises the main window until
+    // it closes, one at a time; its Help opens the one help window, closed at shutdown; its
+    // lines name this executable.
+    void aboutAndHelpWindows() {
+        AppSandbox r;
+        QVERIFY(
+            QFile::copy(GLIMMERBY_BINARY_DIR "/GLIMMERBY.HLP", r.appDir.filePath("GLIMMERBY.HLP")));
+        QVERIFY(r.start());
+        QVERIFY(!r.app->splash() && !visible("Splash"));
+        QCOMPARE(r.state().SplashTime, 100);
+        r.form().showNormal();
+        QTest::qWait(20);
+        for (bool byFrame : {false, true}) {
+            r.form().aboutEntry->trigger();
+            Splash *about = r.app->aboutWindow();
+            QVERIFY(about && about->isVisible() && !about->SPB->isVisible());
+            QVERIFY(r.form().windowState() & Qt::WindowMinimized);
+            QCOMPARE(about->focusWidget(), about->Command2); // "Help"
+            QVERIFY(!about->Timer1->isActive() && !about->Timer2->isActive());
+            QCOMPARE(about->L[4]->text(), versionLines(QCoreApplication::applicationFilePath())[4]);
+            r.app->ShowAboutWindow();
+            QCOMPARE(r.app->aboutWindow(), about);
+            about->Command2->click();
+            byFrame ? void(about->close()) : about->Command1->click();
+            QTRY_VERIFY(!r.app->aboutWindow());
+            QVERIFY(!(r.form().windowState() & Qt::WindowMinimized));
         }
-        {
-            Running r; // quotes are not removed: nothing opens, nothing complains
-            const QString quoted = "\"" + Samples + "/landscape.jpg\"";
-            QVERIFY(r.start(quoted));
-            QCOMPARE(r.app->state().CurrentFile, quoted);
-            QVERIFY(r.boxes.texts().isEmpty());
-        }
-        {
-            Running r; // a .mov goes to the picture loader, which cannot read it
-            QVERIFY(r.start(Samples + "/clip.mov"));
-            QVERIFY(!r.form().MediaPlayer2->isVisible());
-            QCOMPARE(r.form().MediaPlayer2->fileName(), QString());
-        }
+        r.form().helpEntry->trigger();
+        QCOMPARE(visible("Glimmerby Help"), 1);
+        QVERIFY(r.app->help()->window()->toPlainText().contains("Readme"));
+        r.form().close();
+        QCOMPARE(visible("Glimmerby Help"), 0);
+        // "Compiled:" is the executable's time, in the user's language.
+        QTemporaryDir dir;
+        const QString copy = dir.filePath("glimmerby");
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+        QCOMPARE(QProcess::execute("touch", {"-d", "2001-02-03 16:05", copy}), 0);
+        QCOMPARE(versionLines(copy)[4], QString("Compiled: February 03, 2001 at 16:05"));
+        QCOMPARE(splashTitleLine(copy), QString("GLIMMERBY  1.0.0"));
     }
 };
 
