@@ -217,6 +217,13 @@ class TestShell : public QObject {
         QVERIFY(partial);
         QCOMPARE(QStringList(partial->begin(), partial->end()),
                  QStringList({"T %2520", "", "X", "", ""})); // typed "%20" comes back a blank
+        const PropertyFields typed{"Sunset & Sea", "", "Cam 1", "", "one\r\ntwo"};
+        const QString record = buildPropertiesRecord(typed);
+        QCOMPARE(record, QString("&Title=Sunset%20%26%20Sea&Copyright=&Camera=Cam%201"
+                                 "&Engineering=&Comments=one%0Atwo"));
+        const PropertyFields back = *parsePropertiesRecord(record);
+        QCOMPARE(QStringList(back.begin(), back.end()),
+                 QStringList({"Sunset & Sea", "", "Cam 1", "", "one\ntwo"}));
         QCOMPARE(ReplaceAll("abc", "", "x"), QString("abc"));
         QCOMPARE(ReplaceAll("a%20%20b", "%20", " "), QString("a  b"));
     }
