@@ -117,6 +117,8 @@ void TogglesController::T_Change() {
         setScrollValue(m_ctx.form.HS[2], typed); // selects "Restrict size To:"
     }
     s.ControlGuard = false;
+    // Panel 4 names the size; the option only reports when it was not already selected.
+    m_ctx.status->UpdateStatusLine();
 }
 
 void TogglesController::Toolbar1_ButtonClick(const QString &key) {

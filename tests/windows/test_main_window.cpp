@@ -501,6 +501,7 @@ class TestMainWindow : public QObject {
         f.T[0]->selectAll();
         QTest::keyClicks(f.T[0], "800");
         QVERIFY(s.CustomSize == 800 && f.HS[2]->value() == 800 && f.O[0]->isChecked());
+        QCOMPARE(f.panelText(4), QString("Qty=100-Func=Size=800  "));
         f.O[1]->setChecked(true);
         QCOMPARE(f.panelText(4), QString("Qty=100-Func=Rot Left  "));
         f.T[0]->selectAll();
