@@ -433,6 +433,17 @@ class TestPicture : public QObject {
         QCOMPARE(ChooseOperation("ModifyCopy", -1), PictureOperation::None); // no option: as is
     }
 
+    void transparentGifLiesOverWhite() {
+        QCOMPARE(QProcess::execute(QStandardPaths::findExecutable("convert"),
+                                   {"-size", "4x4", "xc:none", "-fill", "red", "-draw", "point 0,0",
+                                    file("clear.gif")}),
+                 0);
+        cDIBSection dib;
+        QVERIFY(LoadPictureSilently(file("clear.gif"), dib) && dib.dib_channels() == 3);
+        const QImage got = dib.UprightImage();
+        QVERIFY(got.pixel(0, 0) == qRgb(255, 0, 0) && got.pixel(3, 3) == qRgb(255, 255, 255));
+    }
+
     // The worker hands over what the UI thread would decode, once, only for the same file,
     // unchanged, at the same size; damaged files and other kinds are left to the UI thread.
     void decodeAhead() {
