@@ -555,6 +555,7 @@ class TestOrganize : public QObject {
         QTest::addColumn<int>("outcome");
         QTest::newRow("copy to a full disk") << "copy-full" << int(Outcome::Failed);
         QTest::newRow("overwrite on a full disk") << "overwrite-full" << int(Outcome::Failed);
+        QTest::newRow("move to a full disk") << "move-full" << int(Outcome::Failed);
         QTest::newRow("copy to a read-only disk") << "copy-ro" << int(Outcome::Failed);
         QTest::newRow("move off a read-only disk") << "move-ro" << int(Outcome::Done);
         QTest::newRow("move across, 255-byte name") << "move-long" << int(Outcome::Done);
