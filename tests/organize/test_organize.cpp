@@ -11,6 +11,7 @@
 #include "organize/file_transfer.h"
 #include "organize/free_name.h"
 #include "organize/options_dialog.h"
+#include "shell/picture_text.h"
 #include "shell/toggles_controller.h"
 #include "support/app_sandbox.h"
 #include "support/scripted_inputs.h"
@@ -347,6 +348,20 @@ class TestOrganize : public QObject {
             r.checkReset();
         }
         QCOMPARE(r.asked.size(), asked);
+    }
+
+    void descriptionsFollowCopyAndMove() {
+        Running r;
+        QVERIFY(r.start());
+        const QString from = r.source.path() + "/", to = r.target.path() + "/";
+        QVERIFY(WritePictureText(from, "a", "Sea") && WritePictureText(from, "b", "Sky"));
+        r.show({{"a.mp3", "1"}, {"b.mp3", "2"}}, {"a.mp3"});
+        r.copy();
+        r.show({}, {"b.mp3"});
+        r.move();
+        QTRY_VERIFY(ReadPictureText(to, "a") == "Sea" && ReadPictureText(to, "b") == "Sky");
+        QCOMPARE(ReadPictureText(from, "a"), QString("Sea"));
+        r.checkReset();
     }
 
     // A .PNG in an "as JPG" batch; "ModifyMove" onto itself with "Overwrite One".
