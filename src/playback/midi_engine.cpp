@@ -45,6 +45,9 @@ struct MidiEngine::Impl {
     bool playing = false;    // asked to play and not yet at the end
     bool everPlayed = false; // fluid_player_play was called on this player
     double pendingPosition = -1;
+    // The synthesizer applies a seek on its next tick; until then the place asked for is
+    // what the player reports (a stopped player shows 0:00 at once).
+    double seekShown = -1;
     bool startPending = false; // started() is due once the player has read the file
     quint64 generation = 0;    // counts openings, so late notifications can be told apart
 
@@ -186,6 +189,7 @@ void MidiEngine::close() {
     d->everPlayed = false;
     d->startPending = false;
     d->pendingPosition = -1;
+    d->seekShown = -1;
 }
 
 void MidiEngine::play() {
@@ -235,6 +239,10 @@ void MidiEngine::stop() {
 double MidiEngine::position() const {
     if (!d->player || !d->open)
         return 0;
+    if (d->pendingPosition >= 0)
+        return d->pendingPosition;
+    if (d->seekShown >= 0)
+        return d->seekShown;
     return std::max(0, fluid_player_get_current_tick(d->player)) * d->secondsPerTick();
 }
 
@@ -250,6 +258,7 @@ void MidiEngine::setPosition(double seconds) {
     if (perTick <= 0)
         return;
     fluid_player_seek(d->player, int(std::max(0.0, seconds) / perTick));
+    d->seekShown = std::max(0.0, seconds);
 }
 
 double MidiEngine::duration() const {
@@ -279,6 +288,7 @@ bool MidiEngine::hasFile() const {
 void MidiEngine::poll() {
     if (!d->playing || !d->player)
         return;
+    d->seekShown = -1; // a tick has passed since play: the player reports the place itself
     const bool done = fluid_player_get_status(d->player) == FLUID_PLAYER_DONE;
     if (d->startPending && (done || fluid_player_get_total_ticks(d->player) > 0)) {
         d->startPending = false;

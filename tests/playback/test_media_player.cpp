@@ -216,7 +216,8 @@ class TestMediaPlayer : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(p->CurrentPosition() > 0.3, timeoutMs);
         p->Stop();
         QVERIFY(!p->isPlaying());
-        p->Play(); // from the start
+        QTRY_VERIFY_WITH_TIMEOUT(p->CurrentPosition() < 0.1, 2000); // stopped shows 0:00
+        p->Play();                                                  // from the start
         QTRY_VERIFY_WITH_TIMEOUT(p->CurrentPosition() < 0.3, timeoutMs);
         p->setFileName(QString());
         QVERIFY(!p->hasFile() && !processHoldsFile(next));
