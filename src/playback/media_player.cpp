@@ -163,6 +163,8 @@ void MediaPlayer::setFileName(const QString &path) {
             m_active->close();
         m_fileName.clear();
         refreshControls();
+        if (m_video)
+            m_video->update();
         return;
     }
     if (!IsRegularFile(path)) {

@@ -38,7 +38,8 @@ void VideoView::initializeGL() {
 }
 
 void VideoView::paintGL() {
-    if (m_engine->hasRenderContext()) {
+    // With no file the last frame of the one before would stay: the view goes black.
+    if (m_engine->hasRenderContext() && m_engine->hasFile()) {
         const qreal ratio = devicePixelRatioF();
         m_engine->render(int(defaultFramebufferObject()), int(width() * ratio),
                          int(height() * ratio));

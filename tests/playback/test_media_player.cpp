@@ -8,6 +8,7 @@
 #include <QKeySequence>
 #include <QOpenGLWidget>
 #include <QPointer>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtEndian>
@@ -80,8 +81,8 @@ bool processHoldsFile(const QString &path) {
 }
 
 // A frame of testsrc2 is colourful: mostly not black, with many colours.
-bool showsPicture(MediaPlayer *player) {
-    const QImage image = player->videoWidget()->grabFramebuffer().scaled(40, 30);
+bool colourful(const QImage &picture) {
+    const QImage image = picture.scaled(40, 30);
     QSet<QRgb> colours;
     int lit = 0;
     for (int i = 0; i < 40 * 30; ++i) {
@@ -89,6 +90,9 @@ bool showsPicture(MediaPlayer *player) {
         colours.insert(image.pixel(i % 40, i / 40) & 0xF0F0F0);
     }
     return lit > 600 && colours.size() > 12;
+}
+bool showsPicture(MediaPlayer *player) {
+    return colourful(player->videoWidget()->grabFramebuffer());
 }
 
 } // namespace
@@ -277,6 +281,12 @@ class TestMediaPlayer : public QObject {
             host->setCurrentPosition(1.5);
             QTRY_COMPARE_WITH_TIMEOUT(host.ended, 1, timeoutMs);
         }
+        host->setFileName(QString());
+        QWidget *view = host->videoWidget(); // on screen, not a fresh paint: no frame left
+        const QPoint at = view->mapToGlobal(QPoint(0, 0));
+        QTRY_VERIFY(!colourful(view->screen()
+                                   ->grabWindow(0, at.x(), at.y(), view->width(), view->height())
+                                   .toImage()));
     }
 
     // The control bar's room and play button; the music player never shows.
