@@ -1,6 +1,6 @@
 #include "app/data_dir.h"
 
-#include "organize/file_ops.h"
+#include "app/file_ops.h"
 
 #include <QDir>
 #include <QFileInfo>

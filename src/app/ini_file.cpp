@@ -1,5 +1,5 @@
 #include "app/ini_file.h"
-#include "organize/file_ops.h"
+#include "app/file_ops.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "organize/file_transfer.h"
 
-#include "organize/file_ops.h"
+#include "app/file_ops.h"
 
 #include <QFile>
 #include <QHash>

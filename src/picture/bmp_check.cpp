@@ -1,6 +1,6 @@
 #include "picture/bmp_check.h"
 
-#include "organize/file_ops.h"
+#include "app/file_ops.h"
 
 #include <QFile>
 #include <cstdint>

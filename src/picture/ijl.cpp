@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/message_boxes.h"
-#include "organize/file_ops.h"
+#include "app/file_ops.h"
 #include "picture/exif_orientation.h"
 #include "picture/jpeg_markers.h"
 #include "picture/upright.h"

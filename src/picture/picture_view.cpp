@@ -5,7 +5,7 @@
 #include "app/split_path.h"
 #include "browser/pane_widgets.h"
 #include "organize/file_commands.h"
-#include "organize/file_ops.h"
+#include "app/file_ops.h"
 #include "organize/options_dialog.h"
 #include "picture/cdibsection.h"
 #include "picture/decode_ahead.h"

@@ -1,6 +1,6 @@
 #include "playback/media_player.h"
 
-#include "organize/file_ops.h"
+#include "app/file_ops.h"
 #include "playback/control_bar.h"
 #include "playback/full_screen_window.h"
 #include "playback/midi_engine.h"

@@ -4,7 +4,7 @@
 #include "app/message_boxes.h"
 #include "app/settings_store.h"
 #include "browser/pane_widgets.h"
-#include "organize/file_ops.h"
+#include "app/file_ops.h"
 #include "windows/picture_widgets.h"
 
 #include <QCloseEvent>

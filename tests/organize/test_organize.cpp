@@ -7,7 +7,7 @@
 #include "browser/pane_widgets.h"
 #include "organize/copy_move.h"
 #include "organize/destination.h"
-#include "organize/file_ops.h"
+#include "app/file_ops.h"
 #include "organize/file_transfer.h"
 #include "organize/free_name.h"
 #include "organize/options_dialog.h"

@@ -1,4 +1,4 @@
-#include "organize/file_ops.h"
+#include "app/file_ops.h"
 
 #include <QDir>
 #include <QFile>
