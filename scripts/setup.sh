@@ -8,7 +8,8 @@ packages=(
     qt6-base-dev libqt6opengl6-dev
     libmpv-dev libturbojpeg0-dev libexif-dev libfluidsynth-dev timgm6mb-soundfont
     xvfb xauth libgl1-mesa-dri dbus-daemon at-spi2-core xdotool
-    libgif-dev
+    libgif-dev libffmpegthumbnailer-dev
+    libglib2.0-dev
     ffmpeg imagemagick libjpeg-turbo-progs libvips-tools
     desktop-file-utils xdotool
 )

@@ -30,6 +30,7 @@ class InputBoxes;
 class FileDialogs;
 class PathCommands;
 class DescriptionField;
+class ThumbnailGridController;
 
 struct AppContext {
     AppState &state;
@@ -59,6 +60,9 @@ struct AppContext {
 
     // The description field Text2, the properties panel, descriptions following files.
     DescriptionField *descriptions = nullptr;
+
+    // The thumbnail grid over the preview area.
+    ThumbnailGridController *grid = nullptr;
 
     // The help window, once there is one; empty: help does nothing.
     std::function<void()> ShowHelp;

@@ -24,6 +24,7 @@ struct AppState {
     std::int16_t SlideSpeed = 1000;
     std::int32_t JpegQuality = 100;
     std::int32_t CustomSize = 640;
+    QString ThumbnailGridSetting = "False"; // "True" while the thumbnail grid is shown
 
     // What is being previewed and what the commands act on.
     QString CurrentFile;

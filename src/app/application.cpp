@@ -7,6 +7,7 @@
 #include "app/split_path.h"
 #include "browser/browser_controller.h"
 #include "browser/directory_listing.h"
+#include "browser/grid_controller.h"
 #include "browser/media_kinds.h"
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"
@@ -223,6 +224,7 @@ void Application::createWindow() {
     ctx.preview = new PreviewDispatcher(ctx);
     ctx.browser = new BrowserController(ctx);
     ctx.keys = new KeyCommands(ctx);
+    ctx.grid = new ThumbnailGridController(ctx);
     ctx.layout = new LayoutController(ctx);
     ctx.slideShow = new SlideShow(ctx);
     ctx.playback = new PlaybackController(ctx);
@@ -367,6 +369,8 @@ void Application::LoadSettings() {
     TogglesController::setScrollValue(f.HS[2], s.CustomSize);
     // A size the scroll bar refused stays in the variable.
     s.CustomSize = v.CustomSize;
+
+    m_ctx->grid->setShown(v.ThumbnailGrid == QLatin1String("True"));
 }
 
 void Application::openCommandLine(const QString &commandLine) {

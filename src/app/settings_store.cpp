@@ -105,6 +105,7 @@ SettingsValues readSettings(const QString &iniPath, const QString &appDir) {
     v.Speed = reader.int16("Speed", 1000);
     v.PicQuality = reader.int32("PicQuality", 100);
     v.CustomSize = reader.int32("CustomSize", 640);
+    v.ThumbnailGrid = reader.text("Thumbnail Grid", "False");
     v.SplashTime = reader.int32("SplashTime", 5000);
     return v;
 }
@@ -118,6 +119,7 @@ void applySettingsToState(const SettingsValues &values, AppState &state) {
     state.SlideSpeed = values.Speed;
     state.JpegQuality = values.PicQuality;
     state.CustomSize = values.CustomSize;
+    state.ThumbnailGridSetting = values.ThumbnailGrid;
 }
 
 SettingsToSave settingsToSaveFrom(const AppState &state) {
@@ -131,6 +133,7 @@ SettingsToSave settingsToSaveFrom(const AppState &state) {
     s.ShowSplash = state.ShowSplashSetting;
     s.SplashTime = state.SplashTime;
     s.CustomSize = state.CustomSize;
+    s.ThumbnailGrid = state.ThumbnailGridSetting;
     return s;
 }
 
@@ -167,6 +170,7 @@ bool saveSettings(const QString &iniPath, const SettingsToSave &values, const QS
     writer.text("ShowSplash", values.ShowSplash);
     writer.number("SplashTime", values.SplashTime);
     writer.number("CustomSize", values.CustomSize);
+    writer.text("Thumbnail Grid", values.ThumbnailGrid);
     return writer.save(iniPath);
 }
 

@@ -42,6 +42,7 @@ struct SettingsValues {
     std::int32_t PicQuality = 100;     // "PicQuality"
     std::int32_t CustomSize = 640;     // "CustomSize"
     std::int32_t SplashTime = 5000;    // "SplashTime" as stored (informational)
+    QString ThumbnailGrid = "False";   // "Thumbnail Grid": the grid is shown only when "True"
 };
 
 // Reads the keys in the load order: ToolTips, ShowSplash, Form Height, Form Width,
@@ -78,6 +79,7 @@ struct SettingsToSave {
     QString ShowSplash = "True";
     std::int32_t SplashTime = 5000;
     std::int32_t CustomSize = 640;
+    QString ThumbnailGrid = "False";
 };
 
 // Fills the fields kept in variables from the shared state; the window fills the rest
@@ -86,7 +88,8 @@ SettingsToSave settingsToSaveFrom(const AppState &state);
 
 // Writes all sixteen keys in the save order (Form Height, Form Width, Form Top,
 // Form Left, Last SaveTo Path, Last Dir Path, PSPPath, Mute, ControlsVisible, Speed,
-// File Filter, PicQuality, ToolTips, ShowSplash, SplashTime, CustomSize) in one atomic
+// File Filter, PicQuality, ToolTips, ShowSplash, SplashTime, CustomSize, and then
+// Thumbnail Grid) in one atomic
 // save. Minimized or maximized windows store 4600, 6500, 10, 10. Other keys and sections
 // in the file are kept as they are. A value that cannot be stored on one line (a path
 // with a line break) leaves that key's old value. Returns false when the file could not

@@ -3,6 +3,7 @@
 #include "app/app_context.h"
 #include "app/app_state.h"
 #include "browser/browser_controller.h"
+#include "browser/grid_controller.h"
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"
 #include "organize/file_clipboard.h"
@@ -62,6 +63,11 @@ void KeyCommands::command(int key, Qt::KeyboardModifiers shift) {
     Form1 &f = m_ctx.form;
     const bool ctrlAlone = (shift & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) ==
                            Qt::ControlModifier;
+    // While the thumbnail grid is shown, the moving keys and Enter are the grid's.
+    if (m_ctx.grid && m_ctx.grid->takesKey(key)) {
+        m_ctx.grid->gridKey(key, shift);
+        return;
+    }
     switch (key) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -104,6 +110,10 @@ void KeyCommands::command(int key, Qt::KeyboardModifiers shift) {
     case Qt::Key_F:
         f.MediaPlayer2->setDisplaySize(3);
         m_ctx.preview->SizeMoviePlayer();
+        break;
+    case Qt::Key_G:
+        if (m_ctx.grid)
+            m_ctx.grid->toggle();
         break;
     case Qt::Key_H:
         if (m_ctx.ShowHelp)

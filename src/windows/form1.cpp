@@ -3,6 +3,7 @@
 #include "browser/pane_widgets.h"
 #include "shell/window_layout.h"
 #include "windows/picture_widgets.h"
+#include "windows/thumbnail_grid.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -26,6 +27,7 @@ Form1::Form1(const PlayerOptions &playerOptions, QWidget *parent) : QWidget(pare
     setAccessibleName(QStringLiteral("Glimmerby"));
     buildLeftColumn();
     buildPreview(playerOptions);
+    buildThumbnailGrid();
     buildOptionsFrame();
     buildPropertiesFrame();
     buildToolbar();
@@ -125,6 +127,12 @@ void Form1::buildPreview(const PlayerOptions &playerOptions) {
     PB1->setRange(0, 100);
     PB1->setValue(0);
     PB1->setGeometry(300, 300, 60, 17);
+}
+
+void Form1::buildThumbnailGrid() {
+    // Made after the preview elements, so that it lies above them while it is shown.
+    Grid1 = new ThumbnailGrid(this);
+    Grid1->hide();
 }
 
 void Form1::buildOptionsFrame() {
@@ -239,6 +247,7 @@ void Form1::buildToolbar() {
         {14, "props", "Set Save As Properties", QStyle::SP_FileDialogDetailedView, true},
         {16, "about", "About / Help", QStyle::SP_MessageBoxQuestion, false},
         {18, "exit", "End Program", QStyle::SP_DialogCloseButton, false},
+        {19, "thumbnails", "Thumbnails", QStyle::SP_FileDialogContentsView, true},
     };
     int next = 0;
     for (const Button &b : buttons) {

@@ -30,6 +30,7 @@ class DirListBox;
 class FileListBox;
 class ImageControl;
 class PictureBox;
+class ThumbnailGrid;
 
 // A line edit that hands its keys to the window's key commands.
 class KeyField : public QLineEdit {
@@ -64,7 +65,8 @@ class Form1 : public QWidget {
     FileListBox *File2; // hidden: the sound files of the directory, for background music
     QComboBox *Combo1;
 
-    // Toolbar with its 18 positions; buttons with a key are reachable by it.
+    // Toolbar with its 18 positions and the "Thumbnails" button after them; buttons with a
+    // key are reachable by it.
     QToolBar *Toolbar1;
     QAction *toolbarButton(const QString &key) const;
     QAction *helpEntry; // the "about" button's drop-down entries
@@ -87,6 +89,9 @@ class Form1 : public QWidget {
     MediaPlayer *MediaPlayer2; // large movie player
     MediaPlayer *MP;           // small sound player
     MediaPlayer *MediaPlayer1; // hidden background-music player
+
+    // The thumbnail grid: over the preview area while it is on (key G, "Thumbnails").
+    ThumbnailGrid *Grid1;
 
     KeyField *Text1;   // holds the focus and feeds the key commands
     KeyField *Text2;   // the one-line description of the current file
@@ -136,12 +141,13 @@ class Form1 : public QWidget {
     void buildToolbar();
     void buildStatusBar();
     void buildPreview(const PlayerOptions &playerOptions);
+    void buildThumbnailGrid();
     void buildOptionsFrame();
     void buildPropertiesFrame();
     void buildMenus();
     void dockBars();
 
-    std::array<QAction *, 18> m_toolbarPositions{};
+    std::array<QAction *, 19> m_toolbarPositions{};
 };
 
 } // namespace glimmerby

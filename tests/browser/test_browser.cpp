@@ -1,10 +1,68 @@
 // Classification by ending at every place, the filter patterns, and listing real
-// directories: sorting, hidden files, odd names, links and bad places.
+// directories: sorting, hidden files, odd names, links and bad places. The thumbnail
+// cache's names checked against GLib itself, and the workers on real files.
 #include "browser/directory_listing.h"
 #include "browser/media_kinds.h"
+#include "browser/thumbnail_cache.h"
+#include "browser/thumbnail_workers.h"
 #include "support/test_files.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QtTest>
+
+#include <glib.h>
+#include <sys/stat.h>
+#include <utime.h>
+
+namespace {
+
+// What the desktop's file managers call the file: GLib's own URI and its MD5.
+QString glibUri(const QString &path) {
+    gchar *uri = g_filename_to_uri(QFile::encodeName(path).constData(), nullptr, nullptr);
+    const QString result = QString::fromUtf8(uri);
+    g_free(uri);
+    return result;
+}
+
+QString glibThumbName(const QString &uri) {
+    gchar *md5 = g_compute_checksum_for_string(G_CHECKSUM_MD5, uri.toUtf8().constData(), -1);
+    const QString result = QString::fromLatin1(md5) + ".png";
+    g_free(md5);
+    return result;
+}
+
+qint64 mtimeOf(const QString &path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mtim.tv_sec : -1;
+}
+
+void setMTime(const QString &path, qint64 seconds) {
+    const struct utimbuf times{seconds, seconds};
+    QCOMPARE(::utime(QFile::encodeName(path).constData(), &times), 0);
+}
+
+QByteArray jpegOf(QColor colour, QSize size = {400, 300}) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG", 90);
+    return data;
+}
+
+// A thumbnail as another program writes one: a PNG with the standard's keys.
+void writeForeignThumb(const QString &file, const QString &thumbPath, qint64 mtime, QColor colour) {
+    QImage thumb(128, 96, QImage::Format_RGB32);
+    thumb.fill(colour);
+    thumb.setText("Thumb::URI", glibUri(file));
+    thumb.setText("Thumb::MTime", QString::number(mtime));
+    QVERIFY(QDir().mkpath(QFileInfo(thumbPath).path()));
+    QVERIFY(thumb.save(thumbPath, "PNG"));
+}
+
+} // namespace
 
 using namespace glimmerby;
 
@@ -84,7 +142,147 @@ class TestBrowser : public QObject {
         QCOMPARE(joinPath("/", "a.jpg"), QString("/a.jpg"));
         QCOMPARE(joinPath("/pics/", "a.jpg"), QString("/pics/a.jpg"));
     }
+
+    // The cache file of odd names is the one GLib names, so the desktop finds ours.
+    void thumbnailNamesAgreeWithGlib() {
+        for (const char *name :
+             {"/pics/plain.jpg", "/pics/with space.jpg", "/pics/hash#1.jpg", "/pics/50%.jpg",
+              "/pics/[bracketed].jpg", "/pics/ünïcødé ø.jpg", "/pics/a;b?c&d=e+f,g@h!$'()*~.jpg",
+              "/pics/back\\slash{}|^`\"<>.jpg", "/pics/tab\tline\nbreak.jpg", "/pics/./x/../y.jpg",
+              "/pics//double.jpg"}) {
+            const QString path = QString::fromUtf8(name);
+            const QString clean = QDir::cleanPath(path);
+            QCOMPARE(fileUriOf(path), glibUri(clean));
+            QCOMPARE(thumbFileNameFor(fileUriOf(path)), glibThumbName(glibUri(clean)));
+        }
+        QCOMPARE(ThumbnailCache("/c/thumbnails").failPath("file:///a.jpg"),
+                 "/c/thumbnails/fail/glimmerby-1.0/" + glibThumbName("file:///a.jpg"));
+    }
+
+    // Each row: the file, what it holds, what the cache holds before, what comes out.
+    // holds: red (a JPEG), garbage, movie (a sample clip). cache: none, foreign-blue (a
+    // file manager's thumbnail for this version), stale-blue (for another MTime),
+    // failed (our failure record for this version). out: red, blue, damaged, frame.
+    void workersUseAndFillTheCache_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("holds");
+        QTest::addColumn<QString>("cache");
+        QTest::addColumn<QString>("out");
+        const char *rows[][4] = {
+            {"fresh.jpg", "red", "none", "red"},
+            {"known #1.jpg", "garbage", "foreign-blue", "blue"}, // used, not decoded
+            {"stale [x].jpg", "red", "stale-blue", "red"},
+            {"bröken.jpg", "garbage", "none", "damaged"},
+            {"given up.jpg", "red", "failed", "damaged"}, // not tried again
+            {"clip.mpg", "movie", "none", "frame"},
+            {"garbage.avi", "garbage", "none", "damaged"},
+        };
+        for (const auto &r : rows)
+            QTest::newRow(r[0]) << r[0] << r[1] << r[2] << r[3];
+    }
+    void workersUseAndFillTheCache() {
+        QFETCH(QString, name);
+        QFETCH(QString, holds);
+        QFETCH(QString, cache);
+        QFETCH(QString, out);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("pics/" + name);
+        QVERIFY(QDir().mkpath(dir.filePath("pics")));
+        if (holds == "red")
+            writeAll(file, jpegOf(Qt::red));
+        else if (holds == "movie")
+            QVERIFY(QFile::copy(QStringLiteral(GLIMMERBY_SAMPLES_DIR "/") + name, file));
+        else
+            writeAll(file, QByteArray(3000, 'g'));
+        const qint64 mtime = 1700000000;
+        setMTime(file, mtime);
+        const ThumbnailCache store(dir.filePath("cache/thumbnails"));
+        const QString thumb = store.thumbPath(glibUri(file), ThumbSize::Normal);
+        QCOMPARE(thumb, dir.filePath("cache/thumbnails/normal/") + glibThumbName(glibUri(file)));
+        if (cache == "foreign-blue" || cache == "stale-blue")
+            writeForeignThumb(file, thumb, cache == "stale-blue" ? mtime - 60 : mtime, Qt::blue);
+        if (cache == "failed")
+            QVERIFY(store.storeFailure(file, mtime, 1));
+
+        ThumbnailWorkers workers(store, 2);
+        QImage image;
+        int outcome = -1;
+        connect(&workers, &ThumbnailWorkers::made, this,
+                [&](quint64, const QString &path, const QImage &made, ThumbnailWorkers::Outcome o) {
+                    QCOMPARE(path, file);
+                    image = made;
+                    outcome = int(o);
+                });
+        workers.schedule(1, {file}, ThumbSize::Normal);
+        QTRY_VERIFY(outcome >= 0);
+        if (out == "damaged") {
+            QCOMPARE(outcome, int(ThumbnailWorkers::Outcome::Damaged));
+            if (cache == "none") {
+                const QImage mark(store.failPath(glibUri(file)));
+                QCOMPARE(mark.text("Thumb::URI"), glibUri(file));
+                QCOMPARE(mark.text("Thumb::MTime"), QString::number(mtime));
+            }
+            return;
+        }
+        QCOMPARE(outcome, int(ThumbnailWorkers::Outcome::Made));
+        QVERIFY(std::max(image.width(), image.height()) <= 128);
+        if (out == "frame") {
+            QVERIFY(!image.isNull());
+        } else {
+            const QColor centre = image.pixelColor(image.width() / 2, image.height() / 2);
+            const QColor wanted = out == "red" ? QColor(Qt::red) : QColor(Qt::blue);
+            QVERIFY2(qAbs(centre.red() - wanted.red()) < 16 && qAbs(centre.blue() - wanted.blue()) < 16,
+                     qPrintable(centre.name()));
+            QCOMPARE(image.size(), out == "red" ? QSize(128, 96) : QSize(128, 96));
+        }
+        // What is in the cache now belongs to this version of the file, with every key.
+        const QImage stored(thumb);
+        QCOMPARE(stored.text("Thumb::URI"), glibUri(file));
+        QCOMPARE(stored.text("Thumb::MTime"), QString::number(mtime));
+        if (cache == "none" || cache == "stale-blue")
+            QCOMPARE(stored.text("Thumb::Size"), QString::number(QFileInfo(file).size()));
+        const QStringList leftovers = QDir(QFileInfo(thumb).path()).entryList(QDir::Hidden | QDir::Files);
+        QCOMPARE(leftovers, QStringList(QFileInfo(thumb).fileName())); // no temporary left
+    }
+
+    // A failed file is tried again once it changes; a folder left drops its waiting work.
+    void failureRetriedAfterChangeAndQueueReplaced() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("later.jpg");
+        writeAll(file, QByteArray(100, 'x'));
+        setMTime(file, 1700000000);
+        const ThumbnailCache store(dir.filePath("thumbnails"));
+        ThumbnailWorkers workers(store, 1);
+        QList<QPair<QString, int>> results;
+        connect(&workers, &ThumbnailWorkers::made, this,
+                [&](quint64, const QString &path, const QImage &, ThumbnailWorkers::Outcome o) {
+                    results.append({QFileInfo(path).fileName(), int(o)});
+                });
+        workers.schedule(1, {file}, ThumbSize::Normal);
+        QTRY_COMPARE(results.size(), 1);
+        writeAll(file, jpegOf(Qt::green)); // repaired, same second: still the old failure
+        setMTime(file, 1700000000);
+        workers.schedule(2, {file}, ThumbSize::Normal);
+        QTRY_COMPARE(results.size(), 2);
+        QCOMPARE(results[1].second, int(ThumbnailWorkers::Outcome::Damaged));
+        setMTime(file, 1700000100);
+        workers.schedule(3, {file}, ThumbSize::Normal);
+        QTRY_COMPARE(results.size(), 3);
+        QCOMPARE(results[2].second, int(ThumbnailWorkers::Outcome::Made));
+
+        QStringList many;
+        for (int i = 0; i < 40; ++i) {
+            many.append(dir.filePath(QString("p%1.jpg").arg(i)));
+            writeAll(many.last(), jpegOf(Qt::gray, {1600, 1200}));
+        }
+        workers.schedule(4, many, ThumbSize::Normal);
+        workers.schedule(5, {file}, ThumbSize::Normal); // the folder was left
+        workers.waitIdle();
+        QCoreApplication::processEvents();
+        QTRY_VERIFY(results.last().first == "later.jpg");
+        QVERIFY(results.size() <= 5); // at most the one being made finished
+    }
 };
 
-QTEST_APPLESS_MAIN(TestBrowser)
+QTEST_GUILESS_MAIN(TestBrowser)
 #include "test_browser.moc"

@@ -1,0 +1,111 @@
+#include "browser/thumbnail_workers.h"
+
+#include "browser/thumbnail_maker.h"
+
+#include <QFile>
+#include <QThread>
+
+#include <sys/stat.h>
+
+namespace glimmerby {
+
+ThumbnailWorkers::ThumbnailWorkers(ThumbnailCache cache, int threads, QObject *parent)
+    : QObject(parent), m_cache(std::move(cache)) {
+    qRegisterMetaType<glimmerby::ThumbnailWorkers::Outcome>();
+    const int count = threads > 0 ? threads : std::max(1, QThread::idealThreadCount());
+    for (int i = 0; i < count; ++i)
+        m_threads.emplace_back([this] { run(); });
+}
+
+ThumbnailWorkers::~ThumbnailWorkers() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_queue.clear();
+    }
+    m_wake.notify_all();
+    for (std::thread &t : m_threads)
+        t.join();
+}
+
+void ThumbnailWorkers::schedule(quint64 generation, const QStringList &paths, ThumbSize size) {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_queue.clear();
+        for (const QString &path : paths)
+            if (!m_inProgress.contains(path))
+                m_queue.push_back(Job{generation, path, size});
+    }
+    m_wake.notify_all();
+}
+
+void ThumbnailWorkers::clear() {
+    const std::lock_guard lock(m_mutex);
+    m_queue.clear();
+    if (m_busy == 0)
+        m_idle.notify_all();
+}
+
+void ThumbnailWorkers::waitIdle() {
+    std::unique_lock lock(m_mutex);
+    m_idle.wait(lock, [this] { return m_queue.empty() && m_busy == 0; });
+}
+
+void ThumbnailWorkers::run() {
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+            if (m_stop)
+                return;
+            job = std::move(m_queue.front());
+            m_queue.pop_front();
+            m_inProgress.insert(job.path);
+            ++m_busy;
+        }
+        work(job);
+        const std::lock_guard lock(m_mutex);
+        m_inProgress.remove(job.path);
+        if (--m_busy == 0 && m_queue.empty())
+            m_idle.notify_all();
+    }
+}
+
+void ThumbnailWorkers::work(const Job &job) {
+    struct stat st {};
+    const QByteArray name = QFile::encodeName(job.path);
+    // Only regular files are read: a FIFO would block the worker for good.
+    if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        emit made(job.generation, job.path, {}, Outcome::Damaged);
+        return;
+    }
+    const std::int64_t mtime = st.st_mtim.tv_sec;
+    const int pixels = thumbPixels(job.size);
+    const bool cacheable = !isInsideThumbnailCache(job.path, m_cache.root());
+    if (cacheable) {
+        ThumbLookup found = m_cache.find(job.path, mtime, job.size);
+        if (found.state == ThumbLookup::State::Fresh) {
+            QImage image = std::move(found.image);
+            if (image.width() > pixels || image.height() > pixels)
+                image = image.scaled(pixels, pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            emit made(job.generation, job.path, image, Outcome::Made);
+            return;
+        }
+        if (found.state == ThumbLookup::State::Failed) {
+            emit made(job.generation, job.path, {}, Outcome::Damaged);
+            return;
+        }
+    }
+    const MadeThumbnail thumb = makeThumbnail(job.path, cellKindOf(job.path), pixels);
+    if (cacheable) {
+        if (thumb.image.isNull())
+            m_cache.storeFailure(job.path, mtime, st.st_size);
+        else
+            m_cache.store(job.path, mtime, st.st_size, thumb.image, job.size, thumb.natural);
+    }
+    emit made(job.generation, job.path, thumb.image,
+              thumb.image.isNull() ? Outcome::Damaged : Outcome::Made);
+}
+
+} // namespace glimmerby
