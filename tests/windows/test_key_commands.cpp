@@ -3,6 +3,7 @@
 
 #include "app/application.h"
 #include "browser/browser_controller.h"
+#include "browser/grid_controller.h"
 #include "browser/pane_widgets.h"
 #include "organize/destination.h"
 #include "organize/file_clipboard.h"
@@ -18,7 +19,9 @@
 #include "windows/dialog_box.h"
 #include "windows/picture_widgets.h"
 #include "windows/qt_file_dialogs.h"
+#include "windows/thumbnail_grid.h"
 
+#include <QAccessible>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QProcess>
@@ -513,6 +516,72 @@ class TestKeyCommands : public QObject {
         QCOMPARE(r.clashesShown, 0);
         QCOMPARE(r.form().panelText(4),
                  QString("2 file(s) left as they were: No such file or directory"));
+    }
+
+    // The grid: G shows it over the preview, every kind gets its cell, the selection is the
+    // list's both ways, the commands act on it, the moving keys and Enter are its own.
+    void thumbnailGrid() {
+        QTemporaryDir cache;
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+        Running r({"a.jpg", "b.bmp", "clip.mpg", "beep.wav", "damaged.jpg", "tune.mid"});
+        Form1 &f = r.form();
+        ThumbnailGrid *grid = f.Grid1;
+        press(r, "list", Qt::Key_G);
+        QVERIFY(grid->isVisible() && f.toolbarButton("thumbnails")->isChecked());
+        QCOMPARE(r.state().ThumbnailGridSetting, QString("True"));
+        const QStringList names = f.File1->items();
+        const QMap<QString, ThumbnailGrid::Look> looks{
+            {"a.jpg", ThumbnailGrid::Look::Picture},     {"b.bmp", ThumbnailGrid::Look::Picture},
+            {"clip.mpg", ThumbnailGrid::Look::Picture},  {"beep.wav", ThumbnailGrid::Look::Sound},
+            {"damaged.jpg", ThumbnailGrid::Look::Damaged}, {"tune.mid", ThumbnailGrid::Look::Midi}};
+        QCOMPARE(names, looks.keys());
+        for (const QString &name : names)
+            QTRY_COMPARE_WITH_TIMEOUT(int(grid->cell(name).look), int(looks[name]), 20000);
+        QCOMPARE(QDir(cache.path() + "/thumbnails/normal").entryList(QDir::Files).size(), 3);
+        QCOMPARE(QDir(cache.path() + "/thumbnails/fail/glimmerby-1.0").entryList(QDir::Files).size(), 1);
+
+        // A screen reader sees a list of file names.
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(grid);
+        QCOMPARE(list->role(), QAccessible::List);
+        QCOMPARE(list->child(0)->text(QAccessible::Name), names[0]);
+
+        // Clicks in the grid select in the list; Ctrl extends; the list's selection shows.
+        const auto cellCentre = [&](int row) {
+            return grid->visualRect(grid->model()->index(row, 0)).center();
+        };
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(0));
+        QCOMPARE(r.current(), names[0]);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier, cellCentre(1));
+        QCOMPARE(f.File1->selectedRows(), QList<int>({0, 1}));
+        QVERIFY(f.MediaPlayer2->fileName().isEmpty() && !f.photo->isVisible()); // nothing shown
+        press(r, "list", Qt::Key_C, Qt::ControlModifier);
+        r.pasteInto(r.out);
+        QCOMPARE(QDir(r.out).entryList(QDir::Files), names.mid(0, 2));
+        f.File1->setListIndex(3);
+        QVERIFY(grid->selectionModel()->isSelected(grid->model()->index(3, 0)));
+
+        // Keys: Home, End, the arrows by cell and row, without previewing; Enter shows.
+        grid->setFocus();
+        const auto key = [&](int k) {
+            QTest::keyClick(grid, Qt::Key(k));
+            return f.File1->listIndex();
+        };
+        QCOMPARE(key(Qt::Key_End), names.size() - 1);
+        QCOMPARE(key(Qt::Key_Home), 0);
+        QCOMPARE(key(Qt::Key_Right), 1);
+        QCOMPARE(key(Qt::Key_Left), 0);
+        QVERIFY(f.MediaPlayer2->fileName().isEmpty() && !f.photo->isVisible());
+        QCOMPARE(r.current(), names[0]);
+        QCOMPARE(f.File1->selectedRows(), QList<int>({0}));
+        key(Qt::Key_Return);
+        QVERIFY(!grid->isVisible() && f.photo->isVisible());
+        QCOMPARE(r.state().ThumbnailGridSetting, QString("False"));
+
+        // The toolbar button brings it back; the state is saved with the other settings.
+        f.toolbarButton("thumbnails")->trigger();
+        QVERIFY(grid->isVisible());
+        r.form().close();
+        QVERIFY(QString(readAll(r.ini())).contains("Thumbnail Grid=True"));
     }
 };
 

@@ -323,6 +323,28 @@ class TestProgramProcess : public QObject {
         QVERIFY(readAll(p.ini).contains("Mute=1"));
     }
 
+    // G shows the thumbnail grid, which fills the desktop's cache; the arrows move its
+    // selection by cell; Enter shows the file and leaves the grid.
+    void thumbnailGridKeys() {
+        Program p(Clickable);
+        for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
+            QVERIFY(QFile::copy(Samples + "grey.jpg", p.media(name)));
+        p.env.insert("XDG_CACHE_HOME", p.home + "/.cache");
+        p.start({});
+        QVERIFY(p.shown());
+        p.key("g");
+        const QDir cache(p.home + "/.cache/thumbnails/normal");
+        QTRY_COMPARE_WITH_TIMEOUT(cache.entryList(QDir::Files).size(), 3, 20000);
+        for (const char *key : {"Home", "Right", "Right", "Left", "Right"})
+            p.key(key);
+        QTRY_VERIFY_WITH_TIMEOUT(p.title().endsWith("/media/c.jpg"), 10000);
+        p.key("Return");
+        QTest::qWait(500);
+        QVERIFY(p.stop());
+        const QByteArray ini = readAll(p.ini);
+        QVERIFY(ini.contains("Thumbnail Grid=False"));
+    }
+
     // cmake --install places the program, its help, desktop entry and icons; the entry
     // validates, and its Exec line starts the installed program, which finds its help.
     void installedProgram() {

@@ -1,0 +1,275 @@
+// The thumbnail grid on a folder of 1,000 JPEG photographs of 12 megapixels, in the real
+// window under Xvfb, with a desktop thumbnail cache of its own:
+//  - cold cache: the first screen of cells after G, all 1,000 thumbnails, and the same files
+//    through `vipsthumbnail -s 128` on both cores (xargs -P 2) for comparison;
+//  - warm cache (the folder left and visited again): the first screen and all cells;
+//  - how long a key waited to be handled while the thumbnails were made, and the
+//    resident memory throughout.
+// The photographs are made once into $GLIMMERBY_BENCH_DIR (default: a folder in the
+// temporary directory) and reused by later runs.
+
+#include "app/app_state.h"
+#include "app/application.h"
+#include "app/message_boxes.h"
+#include "browser/browser_controller.h"
+#include "browser/grid_controller.h"
+#include "browser/pane_widgets.h"
+#include "picture/cdibsection.h"
+#include "picture/ijl.h"
+#include "shell/key_commands.h"
+#include "windows/form1.h"
+#include "windows/thumbnail_grid.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+
+using namespace glimmerby;
+
+namespace {
+
+constexpr int photoCount = 1000;
+constexpr int distinctPhotos = 8;
+
+class SilentBoxes : public MessageBoxes {
+  public:
+    void show(const QString &, const QString &, BoxIcon) override {}
+};
+
+// A photograph-like 4000 x 3000 picture: smooth gradients under fine noise.
+bool makeJpeg(const QString &path, int seed) {
+    cDIBSection dib;
+    if (!dib.Create(4000, 3000, 3))
+        return false;
+    std::mt19937 random(seed);
+    for (int y = 0; y < 3000; ++y) {
+        unsigned char *row = dib.TopRow(y);
+        for (int x = 0; x < 4000; ++x) {
+            const int noise = int(random() % 24);
+            row[x * 3 + 0] = static_cast<unsigned char>((x / 16 + seed * 9 + noise) & 255);
+            row[x * 3 + 1] = static_cast<unsigned char>((y / 12 + noise) & 255);
+            row[x * 3 + 2] = static_cast<unsigned char>(((x + y) / 30 + noise) & 255);
+        }
+    }
+    SilentBoxes boxes;
+    IJL codec(boxes);
+    return codec.JpegWrite(dib, path, 90);
+}
+
+QString photoName(int i) {
+    return QStringLiteral("photo%1.jpg").arg(i, 4, 10, QChar('0'));
+}
+
+// The folder of photographs, made when it is not complete.
+bool preparePhotos(const QString &dir) {
+    QDir().mkpath(dir);
+    for (int i = 0; i < photoCount; ++i) {
+        const QString path = dir + u'/' + photoName(i);
+        if (QFileInfo(path).size() > 0)
+            continue;
+        if (i < distinctPhotos) {
+            if (!makeJpeg(path, i + 1))
+                return false;
+        } else if (!QFile::copy(dir + u'/' + photoName(i % distinctPhotos), path)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+double residentMegabytes(const char *key = "VmRSS") {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(line.indexOf(':') + 1).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return -1;
+}
+
+// Watches the grid's keys: how long each posted key waited before it was handled.
+class KeyWatch : public QObject {
+  public:
+    QElapsedTimer clock;
+    qint64 postedAt = -1;
+    qint64 worst = 0;
+    int handled = 0;
+    bool eventFilter(QObject *, QEvent *e) override {
+        if (e->type() == QEvent::KeyPress && postedAt >= 0) {
+            worst = std::max(worst, clock.elapsed() - postedAt);
+            ++handled;
+            postedAt = -1;
+        }
+        return false;
+    }
+};
+
+struct Filling {
+    double firstScreen = -1; // seconds from the start to the visible cells filled
+    double all = -1;         // seconds to every cell filled
+};
+
+// Runs the window until every cell is filled; keys are posted to the grid every 100 ms
+// and the resident memory is sampled.
+Filling runUntilFilled(ThumbnailGridController &grid, ThumbnailGrid *view, KeyWatch &keys,
+                       double &peakMb, int timeoutMs) {
+    Filling f;
+    QElapsedTimer t;
+    t.start();
+    qint64 nextKey = 50;
+    int direction = 0;
+    while (t.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (f.firstScreen < 0) {
+            const QList<int> rows = view->visibleRows();
+            bool filled = !rows.isEmpty();
+            for (int row : rows)
+                if (view->cell(view->model()->index(row, 0).data().toString()).look ==
+                    ThumbnailGrid::Look::Waiting)
+                    filled = false;
+            if (filled)
+                f.firstScreen = t.elapsed() / 1000.0;
+        }
+        if (grid.pendingCount() == 0 && f.firstScreen >= 0) {
+            f.all = t.elapsed() / 1000.0;
+            break;
+        }
+        if (t.elapsed() >= nextKey && keys.postedAt < 0) {
+            nextKey = t.elapsed() + 100;
+            keys.postedAt = keys.clock.elapsed();
+            const int key = (direction++ % 2) ? Qt::Key_Left : Qt::Key_Right;
+            QCoreApplication::postEvent(view, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
+            peakMb = std::max(peakMb, residentMegabytes());
+        }
+    }
+    peakMb = std::max(peakMb, residentMegabytes());
+    return f;
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    QApplication qtApp(argc, argv);
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    const QString vips = QStandardPaths::findExecutable(QStringLiteral("vipsthumbnail"));
+    if (vips.isEmpty()) {
+        std::printf("bench_grid cannot run: vipsthumbnail not found (Debian package libvips-tools)\n");
+        return 2;
+    }
+    const QString dir = qEnvironmentVariable("GLIMMERBY_BENCH_DIR",
+                                             QDir::tempPath() + QStringLiteral("/glimmerby-bench-grid"));
+    std::printf("photographs in %s\n", qPrintable(dir));
+    if (!preparePhotos(dir)) {
+        std::printf("bench_grid cannot run: the photographs could not be made in %s\n", qPrintable(dir));
+        return 2;
+    }
+    QTemporaryDir cacheHome, elsewhere, appDir, lockDir, vipsOut;
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cacheHome.path()));
+    {
+        QFile clear(QStringLiteral("/proc/self/clear_refs"));
+        if (clear.open(QIODevice::WriteOnly))
+            clear.write("5"); // the high-water mark starts after the photographs were made
+    }
+
+    SilentBoxes boxes;
+    StartOptions options;
+    options.appDir = appDir.path();
+    options.lockDir = lockDir.path();
+    options.configHome = appDir.filePath("config");
+    options.players.audioOutput = "null";
+    {
+        QFile ini(appDir.filePath("Glimmerby.ini"));
+        if (ini.open(QIODevice::WriteOnly))
+            ini.write("[UserProfile]\nShowSplash=False\n");
+    }
+    Application app(boxes, options);
+    if (!app.Main({}) || !app.form()) {
+        std::printf("bench_grid cannot run: the main window did not start\n");
+        return 2;
+    }
+    Form1 &form = *app.form();
+    form.resize(1024, 768);
+    AppContext &ctx = *app.context();
+    ctx.browser->setDirectory(dir);
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 500)
+        qtApp.processEvents();
+    if (form.File1->listCount() != photoCount) {
+        std::printf("bench_grid cannot run: %d files listed, %d expected\n", form.File1->listCount(),
+                    photoCount);
+        return 2;
+    }
+
+    KeyWatch keys;
+    keys.clock.start();
+    form.Grid1->installEventFilter(&keys);
+    double peak = 0;
+    std::printf("%d workers, window 1024 x 768\n", QThread::idealThreadCount());
+    ctx.keys->Form_KeyDown(Qt::Key_G, Qt::NoModifier);
+    const Filling cold = runUntilFilled(*ctx.grid, form.Grid1, keys, peak, 600000);
+    const qint64 coldWorstKey = keys.worst;
+    const int coldKeys = keys.handled;
+    std::printf("visible cells: %d\n", int(form.Grid1->visibleRows().size()));
+    std::printf("cold cache: first screen %.3f s, all %d in %.2f s (%.1f per second)\n",
+                cold.firstScreen, photoCount, cold.all, photoCount / cold.all);
+    std::printf("  longest wait of a key while thumbnailing: %lld ms over %d keys\n",
+                static_cast<long long>(coldWorstKey), coldKeys);
+
+    // The same files through vipsthumbnail on both cores.
+    QProcess xargs;
+    xargs.start(QStringLiteral("xargs"),
+                {"-0", "-P", "2", "-n", "25", vips, "-s", "128", "-o",
+                 vipsOut.path() + QStringLiteral("/%s.png")});
+    QElapsedTimer vt;
+    vt.start();
+    QByteArray list;
+    for (int i = 0; i < photoCount; ++i)
+        list += QFile::encodeName(dir + u'/' + photoName(i)) + '\0';
+    xargs.write(list);
+    xargs.closeWriteChannel();
+    xargs.waitForFinished(-1);
+    const double vipsSeconds = vt.elapsed() / 1000.0;
+    const int vipsMade = int(QDir(vipsOut.path()).entryList(QDir::Files).size());
+    std::printf("vipsthumbnail -s 128, xargs -P 2: %d in %.2f s; grid / vips = %.2fx\n", vipsMade,
+                vipsSeconds, cold.all / vipsSeconds);
+
+    // Warm: the folder left and visited again reads every thumbnail from the cache.
+    ctx.browser->setDirectory(elsewhere.path());
+    qtApp.processEvents();
+    ctx.browser->setDirectory(dir);
+    keys.worst = 0;
+    const Filling warm = runUntilFilled(*ctx.grid, form.Grid1, keys, peak, 120000);
+    std::printf("warm cache: first screen %.3f s, all in %.2f s\n", warm.firstScreen, warm.all);
+    std::printf("resident memory: peak sampled %.0f MB, high-water mark %.0f MB\n", peak,
+                residentMegabytes("VmHWM"));
+
+    const auto goal = [](bool met) { return met ? "met" : "NOT met"; };
+    std::printf("\ngoals:\n");
+    std::printf("  first screen within 1.0 s (cold): %.3f s, %s\n", cold.firstScreen,
+                goal(cold.firstScreen >= 0 && cold.firstScreen <= 1.0));
+    std::printf("  at least 40 per second: %.1f, %s\n", photoCount / cold.all,
+                goal(photoCount / cold.all >= 40));
+    std::printf("  at most 1.0x vipsthumbnail's time: %.2fx, %s\n", cold.all / vipsSeconds,
+                goal(cold.all <= vipsSeconds));
+    std::printf("  warm first screen within 0.3 s: %.3f s, %s\n", warm.firstScreen,
+                goal(warm.firstScreen >= 0 && warm.firstScreen <= 0.3));
+    std::printf("  warm all within 3 s: %.2f s, %s\n", warm.all, goal(warm.all >= 0 && warm.all <= 3));
+    std::printf("  a key handled within 50 ms: %lld ms, %s\n", static_cast<long long>(coldWorstKey),
+                goal(coldWorstKey <= 50));
+    std::printf("  resident memory under 300 MB: %.0f MB, %s\n", residentMegabytes("VmHWM"),
+                goal(residentMegabytes("VmHWM") < 300));
+    form.close();
+    return 0;
+}
