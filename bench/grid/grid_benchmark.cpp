@@ -94,7 +94,8 @@ double residentMegabytes(const char *key = "VmRSS") {
         return -1;
     for (const QByteArray &line : status.readAll().split('\n'))
         if (line.startsWith(key))
-            return line.mid(line.indexOf(':') + 1).trimmed().split(' ').value(0).toDouble() / 1024.0;
+            return line.mid(line.indexOf(':') + 1).trimmed().split(' ').value(0).toDouble() /
+                   1024.0;
     return -1;
 }
 
@@ -164,14 +165,16 @@ int main(int argc, char *argv[]) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     const QString vips = QStandardPaths::findExecutable(QStringLiteral("vipsthumbnail"));
     if (vips.isEmpty()) {
-        std::printf("bench_grid cannot run: vipsthumbnail not found (Debian package libvips-tools)\n");
+        std::printf(
+            "bench_grid cannot run: vipsthumbnail not found (Debian package libvips-tools)\n");
         return 2;
     }
-    const QString dir = qEnvironmentVariable("GLIMMERBY_BENCH_DIR",
-                                             QDir::tempPath() + QStringLiteral("/glimmerby-bench-grid"));
+    const QString dir = qEnvironmentVariable(
+        "GLIMMERBY_BENCH_DIR", QDir::tempPath() + QStringLiteral("/glimmerby-bench-grid"));
     std::printf("photographs in %s\n", qPrintable(dir));
     if (!preparePhotos(dir)) {
-        std::printf("bench_grid cannot run: the photographs could not be made in %s\n", qPrintable(dir));
+        std::printf("bench_grid cannot run: the photographs could not be made in %s\n",
+                    qPrintable(dir));
         return 2;
     }
     QTemporaryDir cacheHome, elsewhere, appDir, lockDir, vipsOut;
@@ -207,8 +210,8 @@ int main(int argc, char *argv[]) {
     while (settle.elapsed() < 500)
         qtApp.processEvents();
     if (form.File1->listCount() != photoCount) {
-        std::printf("bench_grid cannot run: %d files listed, %d expected\n", form.File1->listCount(),
-                    photoCount);
+        std::printf("bench_grid cannot run: %d files listed, %d expected\n",
+                    form.File1->listCount(), photoCount);
         return 2;
     }
 
@@ -229,9 +232,8 @@ int main(int argc, char *argv[]) {
 
     // The same files through vipsthumbnail on both cores.
     QProcess xargs;
-    xargs.start(QStringLiteral("xargs"),
-                {"-0", "-P", "2", "-n", "25", vips, "-s", "128", "-o",
-                 vipsOut.path() + QStringLiteral("/%s.png")});
+    xargs.start(QStringLiteral("xargs"), {"-0", "-P", "2", "-n", "25", vips, "-s", "128", "-o",
+                                          vipsOut.path() + QStringLiteral("/%s.png")});
     QElapsedTimer vt;
     vt.start();
     QByteArray list;
@@ -265,7 +267,8 @@ int main(int argc, char *argv[]) {
                 goal(cold.all <= vipsSeconds));
     std::printf("  warm first screen within 0.3 s: %.3f s, %s\n", warm.firstScreen,
                 goal(warm.firstScreen >= 0 && warm.firstScreen <= 0.3));
-    std::printf("  warm all within 3 s: %.2f s, %s\n", warm.all, goal(warm.all >= 0 && warm.all <= 3));
+    std::printf("  warm all within 3 s: %.2f s, %s\n", warm.all,
+                goal(warm.all >= 0 && warm.all <= 3));
     std::printf("  a key handled within 50 ms: %lld ms, %s\n", static_cast<long long>(coldWorstKey),
                 goal(coldWorstKey <= 50));
     std::printf("  resident memory under 300 MB: %.0f MB, %s\n", residentMegabytes("VmHWM"),

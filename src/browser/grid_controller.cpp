@@ -111,7 +111,8 @@ void ThumbnailGridController::placeGrid() {
     Form1 &f = m_ctx.form;
     const int top = f.Toolbar1->geometry().bottom() + 1;
     const int bottom = f.SB->geometry().top();
-    f.Grid1->setGeometry(layout::PreviewLeft, top, std::max(0, f.ScaleWidth() - layout::PreviewLeft),
+    f.Grid1->setGeometry(layout::PreviewLeft, top,
+                         std::max(0, f.ScaleWidth() - layout::PreviewLeft),
                          std::max(0, bottom - top));
 }
 

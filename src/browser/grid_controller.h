@@ -58,9 +58,9 @@ class ThumbnailGridController : public QObject {
     std::unique_ptr<ThumbnailWorkers> m_workers;
     bool m_shown = false;
     quint64 m_generation = 0;
-    QString m_folder;                     // the folder the cells belong to
-    QHash<QString, FileStamp> m_stamps;   // name -> the file as its cell shows it
-    QHash<QString, bool> m_pending;       // names waiting for the workers
+    QString m_folder;                   // the folder the cells belong to
+    QHash<QString, FileStamp> m_stamps; // name -> the file as its cell shows it
+    QHash<QString, bool> m_pending;     // names waiting for the workers
     bool m_rescheduleDue = false;
 };
 

@@ -12,11 +12,12 @@ namespace glimmerby {
 
 CellKind cellKindOf(const QString &path) {
     const QString key = endingKey(path);
-    if (key == QLatin1String(".mid") || key == QLatin1String(".rmi") || key == QLatin1String("midi"))
+    if (key == QLatin1String(".mid") || key == QLatin1String(".rmi") ||
+        key == QLatin1String("midi"))
         return CellKind::Midi;
     // The large player plays these sounds too, but they have no picture to show.
-    static const char *const soundsInMoviePlayer[] = {".mp3", ".wma", ".ogg", "flac", ".m4a",
-                                                      "opus", ".aac"};
+    static const char *const soundsInMoviePlayer[] = {".mp3", ".wma", ".ogg", "flac",
+                                                      ".m4a", "opus", ".aac"};
     for (const char *sound : soundsInMoviePlayer)
         if (key == QLatin1String(sound))
             return CellKind::Sound;

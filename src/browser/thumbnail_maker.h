@@ -19,8 +19,8 @@ inline bool isThumbnailed(CellKind kind) {
 }
 
 struct MadeThumbnail {
-    QImage image;   // null when the file could not be read
-    QSize natural;  // the picture's own size, when known
+    QImage image;  // null when the file could not be read
+    QSize natural; // the picture's own size, when known
 };
 
 // The thumbnail of path fitted into longSide x longSide (never enlarged).

@@ -9,8 +9,8 @@
 
 #include <QImage>
 #include <QObject>
-#include <QString>
 #include <QSet>
+#include <QString>
 #include <QStringList>
 
 #include <condition_variable>

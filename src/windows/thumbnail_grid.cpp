@@ -101,7 +101,8 @@ void ThumbnailGrid::scrollContentsBy(int dx, int dy) {
     emit viewMoved();
 }
 
-ThumbnailDelegate::ThumbnailDelegate(ThumbnailGrid *grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+ThumbnailDelegate::ThumbnailDelegate(ThumbnailGrid *grid)
+    : QStyledItemDelegate(grid), m_grid(grid) {}
 
 QSize ThumbnailDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const {
     return m_grid->gridSize() - QSize(2, 2);
@@ -163,7 +164,7 @@ void ThumbnailDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     const QRect label(r.left() + 2, square.bottom() + CellMargin, r.width() - 4,
                       option.fontMetrics.height());
     painter->setPen(pal.color((option.state & QStyle::State_Selected) ? QPalette::HighlightedText
-                                                                        : QPalette::Text));
+                                                                      : QPalette::Text));
     painter->drawText(label, Qt::AlignHCenter | Qt::AlignVCenter,
                       option.fontMetrics.elidedText(name, Qt::ElideMiddle, label.width()));
     if (option.state & QStyle::State_HasFocus) {

@@ -38,7 +38,8 @@ class ThumbnailGrid : public QListView {
 
   signals:
     void keyDown(int key, Qt::KeyboardModifiers modifiers);
-    void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint &globalPos);
+    void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
+                   const QPoint &globalPos);
     void cellActivated(int row);
     void viewMoved(); // scrolled or resized: other cells can be seen
 

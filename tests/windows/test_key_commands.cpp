@@ -531,14 +531,15 @@ class TestKeyCommands : public QObject {
         QCOMPARE(r.state().ThumbnailGridSetting, QString("True"));
         const QStringList names = f.File1->items();
         const QMap<QString, ThumbnailGrid::Look> looks{
-            {"a.jpg", ThumbnailGrid::Look::Picture},     {"b.bmp", ThumbnailGrid::Look::Picture},
-            {"clip.mpg", ThumbnailGrid::Look::Picture},  {"beep.wav", ThumbnailGrid::Look::Sound},
+            {"a.jpg", ThumbnailGrid::Look::Picture},       {"b.bmp", ThumbnailGrid::Look::Picture},
+            {"clip.mpg", ThumbnailGrid::Look::Picture},    {"beep.wav", ThumbnailGrid::Look::Sound},
             {"damaged.jpg", ThumbnailGrid::Look::Damaged}, {"tune.mid", ThumbnailGrid::Look::Midi}};
         QCOMPARE(names, looks.keys());
         for (const QString &name : names)
             QTRY_COMPARE_WITH_TIMEOUT(int(grid->cell(name).look), int(looks[name]), 20000);
         QCOMPARE(QDir(cache.path() + "/thumbnails/normal").entryList(QDir::Files).size(), 3);
-        QCOMPARE(QDir(cache.path() + "/thumbnails/fail/glimmerby-1.0").entryList(QDir::Files).size(), 1);
+        QCOMPARE(
+            QDir(cache.path() + "/thumbnails/fail/glimmerby-1.0").entryList(QDir::Files).size(), 1);
 
         // A screen reader sees a list of file names.
         QAccessibleInterface *list = QAccessible::queryAccessibleInterface(grid);
