@@ -554,14 +554,10 @@ class TestKeyCommands : public QObject {
         QCOMPARE(r.current(), names[0]);
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier, cellCentre(1));
         QCOMPARE(f.File1->selectedRows(), QList<int>({0, 1}));
-        QVERIFY(f.MediaPlayer2->fileName().isEmpty() && !f.photo->isVisible()); // nothing shown
-        press(r, "list", Qt::Key_C, Qt::ControlModifier);
-        r.pasteInto(r.out);
-        QCOMPARE(QDir(r.out).entryList(QDir::Files), names.mid(0, 2));
         f.File1->setListIndex(3);
         QVERIFY(grid->selectionModel()->isSelected(grid->model()->index(3, 0)));
 
-        // Keys: Home, End, the arrows by cell and row, without previewing; Enter shows.
+        // Keys: Home, End, the arrows by cell and row, without previewing anything.
         grid->setFocus();
         const auto key = [&](int k) {
             QTest::keyClick(grid, Qt::Key(k));
@@ -571,11 +567,21 @@ class TestKeyCommands : public QObject {
         QCOMPARE(key(Qt::Key_Home), 0);
         QCOMPARE(key(Qt::Key_Right), 1);
         QCOMPARE(key(Qt::Key_Left), 0);
-        QVERIFY(f.MediaPlayer2->fileName().isEmpty() && !f.photo->isVisible());
         QCOMPARE(r.current(), names[0]);
         QCOMPARE(f.File1->selectedRows(), QList<int>({0}));
+        QVERIFY(f.MediaPlayer2->fileName().isEmpty() && r.state().PictureWidth == 0);
+
+        // The commands work on what the grid selects.
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier, cellCentre(1));
+        press(r, "list", Qt::Key_C, Qt::ControlModifier);
+        r.pasteInto(r.out);
+        QCOMPARE(QDir(r.out).entryList(QDir::Files), names.mid(0, 2));
+
+        // Enter shows the current file and leaves the grid.
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(0));
         key(Qt::Key_Return);
         QVERIFY(!grid->isVisible() && f.photo->isVisible());
+        QCOMPARE(r.current(), names[0]);
         QCOMPARE(r.state().ThumbnailGridSetting, QString("False"));
 
         // The toolbar button brings it back; the state is saved with the other settings.
