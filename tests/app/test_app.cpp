@@ -33,14 +33,15 @@ template <class S> QString summary(const S &s) {
     return ";" + FIELD(FormHeight) + FIELD(FormWidth) + FIELD(FormTop) + FIELD(FormLeft) +
            FIELD(LastSaveToPath) + FIELD(LastDirPath) + FIELD(EditorPath) + FIELD(Mute) +
            FIELD(ControlsVisible) + FIELD(Speed) + FIELD(FileFilter) + FIELD(PicQuality) +
-           FIELD(ToolTips) + FIELD(ShowSplash) + FIELD(SplashTime) + FIELD(CustomSize);
+           FIELD(ToolTips) + FIELD(ShowSplash) + FIELD(SplashTime) + FIELD(CustomSize) +
+           FIELD(ThumbnailGrid);
 }
 
 // Every field away from its default, in the order of SettingsToSave.
 // clang-format off
 const SettingsToSave Unusual{WindowShowState::Normal, 7777, 8888, -120, 3000,
     "/media/ünï/dest dir/", " /home/lead/ and trail ", "/usr/bin/gimp", 1, 0, 2500, 1, 85,
-    "False", "False", 100, 1024};
+    "False", "False", 100, 1024, "True"};
 // clang-format on
 
 // Starts this program holding the lock of AppDir in lockDir; gives its answer.
@@ -268,7 +269,8 @@ class TestApp : public QObject {
                                           "Last Dir Path=/d\nPSPPath=/d\nMute=0\n"
                                           "ControlsVisible=-1\nSpeed=1000\nFile Filter=-1\n"
                                           "PicQuality=100\nToolTips=True\nShowSplash=True\n"
-                                          "SplashTime=5000\nCustomSize=640\n"));
+                                          "SplashTime=5000\nCustomSize=640\n"
+                                          "Thumbnail Grid=False\n"));
 
         QVERIFY(saveSettings(ini, Unusual));
         QCOMPARE(summary(glimmerby::readSettings(ini, AppDir)), summary(Unusual));
@@ -280,7 +282,7 @@ class TestApp : public QObject {
         const QString back = summary(settingsToSaveFrom(state));
         QVERIFY2(back.contains(";EditorPath=/usr/bin/gimp;Mute=1;ControlsVisible=0;Speed=2500;") &&
                      back.endsWith(";PicQuality=85;ToolTips=False;ShowSplash=False;SplashTime=1;"
-                                   "CustomSize=1024;"),
+                                   "CustomSize=1024;ThumbnailGrid=True;"),
                  qPrintable(back));
     }
 
@@ -302,7 +304,7 @@ class TestApp : public QObject {
                                  "Speed=2500\r\nColour=\xDBgreen\xDB\r\n;Mute=1\r\n"
                                  "PSPPath=/bin/\xE9\r\nLast Dir Path=/old/\r\nForm Height=4600\r\n"
                                  "Form Width=6500\r\nForm Top=10\r\nForm Left=10\r\n"));
-        QVERIFY(after.endsWith("CustomSize=1024\r\n[Zzz]\r\ntail\r\n"));
+        QVERIFY(after.endsWith("CustomSize=1024\r\nThumbnail Grid=True\r\n[Zzz]\r\ntail\r\n"));
         QVERIFY(!after.contains("\n\n") && !after.contains("evil"));
         s.WindowState = WindowShowState::Minimized;
         QVERIFY(saveSettings(ini, s) && readAll(ini) == after);
