@@ -238,7 +238,9 @@ void ThumbnailGridController::reschedule() {
     for (int i = 0; i < names.size(); ++i)
         want((start + i) % names.size());
     m_pending = std::move(pending);
-    m_workers->schedule(m_generation, order, thumbSizeFor(grid->iconPixels()));
+    // A screen of more than one device pixel a pixel wants the large thumbnails.
+    const int devicePixels = int(grid->iconPixels() * grid->devicePixelRatioF());
+    m_workers->schedule(m_generation, order, thumbSizeFor(devicePixels));
     if (m_pending.isEmpty())
         emit cellsFilled();
 }
