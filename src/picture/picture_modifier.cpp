@@ -112,8 +112,9 @@ ModifyResult PictureModifier::ModifyPicture(const QString &stepWord) {
         if (s.ExistsChoice == 4 || s.ExistsChoice == 5)
             return result; // settled by the answer
         const bool replace = s.ExistsChoice == 0 || s.ExistsChoice == 1;
-        if (!replace && PathTaken(result.destination))
-            continue; // taken since the check: an undecided answer never writes over a file
+        if (!replace &&
+            PathTaken(result.destination)) // an undecided answer never writes over a file
+            return notWritten(QString::fromLocal8Bit(std::strerror(EEXIST)));
         if (!prepared) {
             const PrepareOutcome outcome =
                 PreparePicture(source, operation, longSide, picture,

@@ -447,7 +447,6 @@ class TestOrganize : public QObject {
         r.copy(index);
         QCOMPARE(names(r.target.path()), QStringList{written});
         QCOMPARE(r.form().panelText(4), QString("6 file(s) left as they were: Empty file"));
-        QVERIFY(r.boxes.shown.isEmpty());
         r.checkReset();
     }
 
