@@ -19,11 +19,13 @@ class SettingsReader {
   public:
     explicit SettingsReader(const QString &iniPath) : m_doc(IniDocument::load(iniPath)) {}
 
-    QString text(const char *key, const QString &defaultValue) const {
+    // trim: blanks inside quotes are removed too (the editor's path).
+    QString text(const char *key, const QString &defaultValue, bool trim = false) const {
         const std::optional<QByteArray> found = m_doc.value(Section, key);
         if (!found)
-            return defaultValue;
-        return profileText(m_doc.profileString(Section, key, {}));
+            return trim ? defaultValue.trimmed() : defaultValue;
+        const QByteArray bytes = m_doc.profileString(Section, key, {});
+        return profileText(trim ? bytes.trimmed() : bytes);
     }
     std::int32_t int32(const char *key, std::int32_t defaultValue) const {
         return m_doc.profileInt(Section, key, defaultValue);
@@ -40,12 +42,18 @@ class SettingsWriter {
   public:
     explicit SettingsWriter(const QString &readFrom) : m_doc(IniDocument::load(readFrom)) {}
 
-    void text(const char *key, const QString &value) {
+    // trim: the key is read without its blanks, so it is written back without them.
+    void text(const char *key, const QString &value, bool trim = false) {
         // A value the user did not change keeps its bytes, even those that are not UTF-8
         // and were shown through their 8-bit reading.
-        const std::optional<QByteArray> old = m_doc.value(Section, key);
-        if (old && profileText(*old) == value)
+        std::optional<QByteArray> old = m_doc.value(Section, key);
+        if (old && trim)
+            old = old->trimmed();
+        if (old && profileText(*old) == value) {
+            if (trim) // the same bytes, without the blanks around them
+                m_doc.setValue(Section, key, *old);
             return;
+        }
         m_doc.setValue(Section, key, profileBytes(value));
     }
     void number(const char *key, std::int32_t value) {
@@ -95,7 +103,7 @@ SettingsValues readSettings(const QString &iniPath, const QString &appDir) {
     v.FormLeft = reader.int32("Form Left", 10);
     v.LastSaveToPath = reader.text("Last SaveTo Path", appDir);
     v.LastDirPath = reader.text("Last Dir Path", appDir);
-    v.EditorPath = reader.text("PSPPath", appDir + "PSP.EXE").trimmed();
+    v.EditorPath = reader.text("PSPPath", appDir + "PSP.EXE", true);
     v.Mute = reader.int16("Mute", 0);
     const std::int32_t filter = reader.int32("File Filter", 4);
     // Negative means "nothing chosen"; above 4 the filter box has no such entry and
@@ -157,7 +165,7 @@ bool saveSettings(const QString &iniPath, const SettingsToSave &values, const QS
     }
     writer.text("Last SaveTo Path", values.LastSaveToPath);
     writer.text("Last Dir Path", values.LastDirPath);
-    writer.text("PSPPath", values.EditorPath);
+    writer.text("PSPPath", values.EditorPath, true);
     writer.number("Mute", values.Mute);
     writer.number("ControlsVisible", values.ControlsVisible);
     writer.number("Speed", values.Speed);
