@@ -10,7 +10,7 @@ packages=(
     xvfb xauth libgl1-mesa-dri dbus-daemon at-spi2-core xdotool
     libgif-dev
     ffmpeg imagemagick libjpeg-turbo-progs libvips-tools
-    desktop-file-utils xdotool
+    desktop-file-utils xdotool xdg-user-dirs
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -27,6 +27,7 @@ class SettingsReader {
         const QByteArray bytes = m_doc.profileString(Section, key, {});
         return profileText(trim ? bytes.trimmed() : bytes);
     }
+    bool has(const char *key) const { return m_doc.value(Section, key).has_value(); }
     std::int32_t int32(const char *key, std::int32_t defaultValue) const {
         return m_doc.profileInt(Section, key, defaultValue);
     }
@@ -92,17 +93,26 @@ StartupSettings readStartupSettings(const QString &iniPath) {
     return startup;
 }
 
-SettingsValues readSettings(const QString &iniPath, const QString &appDir) {
+SettingsValues readSettings(const QString &iniPath, const QString &appDir,
+                            const std::function<QString()> &startDirectory) {
     const SettingsReader reader(iniPath);
     SettingsValues v;
+    QString start; // asked once, and only when needed
+    const auto path = [&](const char *key) {
+        if (reader.has(key))
+            return reader.text(key, {});
+        if (start.isNull())
+            start = startDirectory ? startDirectory() : appDir;
+        return start;
+    };
     v.ToolTips = reader.text("ToolTips", "True");
     v.ShowSplash = reader.text("ShowSplash", "True");
     v.FormHeight = reader.int32("Form Height", 4600);
     v.FormWidth = reader.int32("Form Width", 6500);
     v.FormTop = reader.int32("Form Top", 10);
     v.FormLeft = reader.int32("Form Left", 10);
-    v.LastSaveToPath = reader.text("Last SaveTo Path", appDir);
-    v.LastDirPath = reader.text("Last Dir Path", appDir);
+    v.LastSaveToPath = path("Last SaveTo Path");
+    v.LastDirPath = path("Last Dir Path");
     v.EditorPath = reader.text("PSPPath", appDir + "PSP.EXE", true);
     v.Mute = reader.int16("Mute", 0);
     const std::int32_t filter = reader.int32("File Filter", 4);

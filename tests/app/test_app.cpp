@@ -369,6 +369,18 @@ class TestApp : public QObject {
         QCOMPARE(configHomeFromEnvironment(), QString("/somewhere/cfg"));
         qputenv("XDG_CONFIG_HOME", "relative/cfg"); // not absolute: ignored
         QCOMPARE(configHomeFromEnvironment(), QDir::homePath() + "/.config");
+
+        // The pictures directory the desktop names, else the home directory.
+        const QByteArray savedHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(app.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        writeAll(config.filePath("user-dirs.dirs"), "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+        QCOMPARE(picturesDirectory(), app.path() + "/"); // named, but not there
+        QVERIFY(QDir(app.path()).mkdir("Bilder"));
+        QCOMPARE(picturesDirectory(), app.filePath("Bilder/"));
+        QVERIFY(QFile::remove(config.filePath("user-dirs.dirs")));
+        QVERIFY(QDir(app.path()).rmdir("Bilder"));
+        qputenv("HOME", savedHome);
         saved.isNull() ? void(qunsetenv("XDG_CONFIG_HOME"))
                        : void(qputenv("XDG_CONFIG_HOME", saved));
 
