@@ -11,7 +11,7 @@ packages=(
     libgif-dev libffmpegthumbnailer-dev
     libglib2.0-dev
     ffmpeg imagemagick libjpeg-turbo-progs libvips-tools
-    desktop-file-utils xdotool
+    desktop-file-utils xdotool xdg-user-dirs
 )
 missing=()
 for p in "${packages[@]}"; do

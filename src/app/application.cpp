@@ -313,7 +313,13 @@ static void setCheck(QCheckBox *box, bool checked, const std::function<void()> &
 void Application::LoadSettings() {
     Form1 &f = *m_form;
     AppState &s = m_state;
-    const SettingsValues v = readSettings(m_settingsSource, s.AppDir);
+    // The directory of a program installed for everyone (not writable, so the settings
+    // live elsewhere) is no place to browse or to copy into: until the user has chosen,
+    // both start in the user's pictures.
+    const bool installed = s.DataDir != s.AppDir;
+    const SettingsValues v =
+        readSettings(m_settingsSource, s.AppDir,
+                     installed ? std::function<QString()>(picturesDirectory) : nullptr);
 
     s.ToolTipsSetting = v.ToolTips;
     setCheck(f.Ck[0], v.ToolTips == QLatin1String("True"), [this] { m_toggles->Ck_Click(0); });
@@ -383,7 +389,13 @@ void Application::openCommandLine(const QString &commandLine) {
     ctx.status->UpdateStatusLine();
     const qsizetype p = commandLine.lastIndexOf(u'/') + 1;
     const QString dir = commandLine.left(p);
-    ctx.browser->setDirectory(dir);
+    // The file on screen is the one selected, so that Down goes on to the file after it.
+    // Selecting previews nothing: the preview below is the only one.
+    if (ctx.browser->setDirectory(dir)) {
+        const qsizetype listed = f.File1->items().indexOf(commandLine.mid(p));
+        if (listed >= 0)
+            f.File1->setListIndex(int(listed));
+    }
     SetDestinationDir(ctx, dir);
     if (classify(s.CurrentFile, KindPlace::CommandLine) == MediaKind::Movie) {
         f.photo->hide();

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryFile>
 
 namespace glimmerby {
@@ -33,6 +34,22 @@ QString dataDirFor(const QString &appDir, const QString &configHome) {
     dir += QStringLiteral("Glimmerby/");
     QDir().mkpath(dir);
     return dir;
+}
+
+QString picturesDirectory() {
+    QString dir;
+    QProcess tool;
+    tool.start(QStringLiteral("xdg-user-dir"), {QStringLiteral("PICTURES")});
+    if (tool.waitForFinished(5000) && tool.exitStatus() == QProcess::NormalExit &&
+        tool.exitCode() == 0) {
+        QByteArray out = tool.readAllStandardOutput();
+        if (out.endsWith('\n'))
+            out.chop(1);
+        dir = QFile::decodeName(out);
+    }
+    if (!QDir::isAbsolutePath(dir) || !QFileInfo(dir).isDir())
+        dir = QDir::homePath();
+    return dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
 }
 
 void removeScratchFiles(const QString &dir) {

@@ -20,6 +20,11 @@ bool isDirectoryWritable(const QString &dir);
 // and saves fail quietly.
 QString dataDirFor(const QString &appDir, const QString &configHome);
 
+// The user's pictures directory as the desktop names it (`xdg-user-dir PICTURES`), else
+// the home directory when the tool is missing, fails or names no existing directory.
+// Ends in "/". Waits for the tool (a few milliseconds, at most five seconds).
+QString picturesDirectory();
+
 // Deletes the scratch files "tmp.jpg", "tmp.bmp" (and "tmp.BMP") in dir (ending in "/") when they
 // are there; anything that cannot be deleted is left in place.
 void removeScratchFiles(const QString &dir);

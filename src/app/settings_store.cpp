@@ -19,12 +19,15 @@ class SettingsReader {
   public:
     explicit SettingsReader(const QString &iniPath) : m_doc(IniDocument::load(iniPath)) {}
 
-    QString text(const char *key, const QString &defaultValue) const {
+    // trim: blanks inside quotes are removed too (the editor's path).
+    QString text(const char *key, const QString &defaultValue, bool trim = false) const {
         const std::optional<QByteArray> found = m_doc.value(Section, key);
         if (!found)
-            return defaultValue;
-        return profileText(m_doc.profileString(Section, key, {}));
+            return trim ? defaultValue.trimmed() : defaultValue;
+        const QByteArray bytes = m_doc.profileString(Section, key, {});
+        return profileText(trim ? bytes.trimmed() : bytes);
     }
+    bool has(const char *key) const { return m_doc.value(Section, key).has_value(); }
     std::int32_t int32(const char *key, std::int32_t defaultValue) const {
         return m_doc.profileInt(Section, key, defaultValue);
     }
@@ -40,12 +43,18 @@ class SettingsWriter {
   public:
     explicit SettingsWriter(const QString &readFrom) : m_doc(IniDocument::load(readFrom)) {}
 
-    void text(const char *key, const QString &value) {
+    // trim: the key is read without its blanks, so it is written back without them.
+    void text(const char *key, const QString &value, bool trim = false) {
         // A value the user did not change keeps its bytes, even those that are not UTF-8
         // and were shown through their 8-bit reading.
-        const std::optional<QByteArray> old = m_doc.value(Section, key);
-        if (old && profileText(*old) == value)
+        std::optional<QByteArray> old = m_doc.value(Section, key);
+        if (old && trim)
+            old = old->trimmed();
+        if (old && profileText(*old) == value) {
+            if (trim) // the same bytes, without the blanks around them
+                m_doc.setValue(Section, key, *old);
             return;
+        }
         m_doc.setValue(Section, key, profileBytes(value));
     }
     void number(const char *key, std::int32_t value) {
@@ -84,18 +93,27 @@ StartupSettings readStartupSettings(const QString &iniPath) {
     return startup;
 }
 
-SettingsValues readSettings(const QString &iniPath, const QString &appDir) {
+SettingsValues readSettings(const QString &iniPath, const QString &appDir,
+                            const std::function<QString()> &startDirectory) {
     const SettingsReader reader(iniPath);
     SettingsValues v;
+    QString start; // asked once, and only when needed
+    const auto path = [&](const char *key) {
+        if (reader.has(key))
+            return reader.text(key, {});
+        if (start.isNull())
+            start = startDirectory ? startDirectory() : appDir;
+        return start;
+    };
     v.ToolTips = reader.text("ToolTips", "True");
     v.ShowSplash = reader.text("ShowSplash", "True");
     v.FormHeight = reader.int32("Form Height", 4600);
     v.FormWidth = reader.int32("Form Width", 6500);
     v.FormTop = reader.int32("Form Top", 10);
     v.FormLeft = reader.int32("Form Left", 10);
-    v.LastSaveToPath = reader.text("Last SaveTo Path", appDir);
-    v.LastDirPath = reader.text("Last Dir Path", appDir);
-    v.EditorPath = reader.text("PSPPath", appDir + "PSP.EXE").trimmed();
+    v.LastSaveToPath = path("Last SaveTo Path");
+    v.LastDirPath = path("Last Dir Path");
+    v.EditorPath = reader.text("PSPPath", appDir + "PSP.EXE", true);
     v.Mute = reader.int16("Mute", 0);
     const std::int32_t filter = reader.int32("File Filter", 4);
     // Negative means "nothing chosen"; above 4 the filter box has no such entry and
@@ -160,7 +178,7 @@ bool saveSettings(const QString &iniPath, const SettingsToSave &values, const QS
     }
     writer.text("Last SaveTo Path", values.LastSaveToPath);
     writer.text("Last Dir Path", values.LastDirPath);
-    writer.text("PSPPath", values.EditorPath);
+    writer.text("PSPPath", values.EditorPath, true);
     writer.number("Mute", values.Mute);
     writer.number("ControlsVisible", values.ControlsVisible);
     writer.number("Speed", values.Speed);

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 namespace glimmerby {
 
@@ -32,8 +33,8 @@ struct SettingsValues {
     std::int32_t FormWidth = 6500;     // "Form Width", twips
     std::int32_t FormTop = 10;         // "Form Top", twips
     std::int32_t FormLeft = 10;        // "Form Left", twips
-    QString LastSaveToPath;            // "Last SaveTo Path", default AppDir
-    QString LastDirPath;               // "Last Dir Path", default AppDir
+    QString LastSaveToPath;            // "Last SaveTo Path", default the start directory
+    QString LastDirPath;               // "Last Dir Path", default the start directory
     QString EditorPath;                // "PSPPath", default AppDir + "PSP.EXE", blanks trimmed
     std::int16_t Mute = 0;             // "Mute"
     std::int32_t FileFilter = 4;       // "File Filter": always 0..4 (see readSettings)
@@ -52,7 +53,10 @@ struct SettingsValues {
 // integer reader; a value too large for a 16-bit key (Mute, ControlsVisible, Speed)
 // gives that key's default. "File Filter" outside 0..4 gives 4 ("All"): a negative value
 // is replaced by 4 and the filter box refuses a larger one, keeping "All".
-SettingsValues readSettings(const QString &iniPath, const QString &appDir);
+// startDirectory gives the default of the two paths, asked only when one is not stored;
+// without it they default to appDir.
+SettingsValues readSettings(const QString &iniPath, const QString &appDir,
+                            const std::function<QString()> &startDirectory = {});
 
 // Copies the values kept in variables into the shared state: ToolTipsSetting,
 // ShowSplashSetting, EditorPath, MuteState, ControlsVisible, SlideSpeed, JpegQuality,

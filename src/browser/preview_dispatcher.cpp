@@ -152,6 +152,10 @@ void PreviewDispatcher::PlayInSmallPlayer() {
     f.MediaPlayer2->hide();
     f.MP->setFileName(m_ctx.state.CurrentFile);
     f.MP->Play();
+    // A sound has no picture size; the caption and panels follow the file just chosen.
+    m_ctx.state.PictureWidth = 0;
+    m_ctx.state.PictureHeight = 0;
+    m_ctx.status->UpdateStatusLine();
 }
 
 void PreviewDispatcher::SizeMoviePlayer() {

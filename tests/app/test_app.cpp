@@ -233,7 +233,7 @@ class TestApp : public QObject {
         row("filter text", "File Filter=Music", "FileFilter=0");
         row("case kept", "ToolTips=true\nShowSplash=TRUE", "ToolTips=true;ShowSplash=TRUE");
         row("splash", "ShowSplash=False\nSplashTime=100", "ShowSplash=False;SplashTime=100");
-        row("editor trimmed", "PSPPath=   /usr/bin/gimp   ", "EditorPath=/usr/bin/gimp");
+        row("editor trimmed", "PSPPath= \"  /usr/bin/gimp\t\" ", "EditorPath=/usr/bin/gimp");
         row("8-bit path", "Last Dir Path=/caf\xE9/", "LastDirPath=/café/");
         row("16-bit overflow", "Mute=70000\nSpeed=-40000\nControlsVisible=65535\nPicQuality=70000",
             "Mute=0;ControlsVisible=-1;Speed=1000;PicQuality=70000");
@@ -286,13 +286,14 @@ class TestApp : public QObject {
                  qPrintable(back));
     }
 
-    // Unknown keys, sections, line endings and unchanged 8-bit values survive a save; a
-    // path with a line break keeps the old value; a maximized window stores the defaults.
+    // Unknown keys, sections, line endings and unchanged 8-bit values survive a save (the
+    // editor's path without its blanks); a path with a line break keeps the old value; a
+    // maximized window stores the defaults.
     void saveKeepsTheRestOfTheFile() {
         QTemporaryDir dir;
         const QString ini = dir.filePath("Glimmerby.ini");
         writeAll(ini, "# by hand\r\n[Window]\r\nSpeed=1\r\n[UserProfile]\r\nSpeed=5\r\n"
-                      "Colour=\xDBgreen\xDB\r\n;Mute=1\r\nPSPPath=/bin/\xE9\r\n"
+                      "Colour=\xDBgreen\xDB\r\n;Mute=1\r\nPSPPath=   /bin/\xE9   \r\n"
                       "Last Dir Path=/old/\r\n[Zzz]\r\ntail\r\n");
         SettingsToSave s = Unusual;
         s.EditorPath = glimmerby::readSettings(ini, AppDir).EditorPath;
@@ -370,6 +371,18 @@ class TestApp : public QObject {
         QCOMPARE(configHomeFromEnvironment(), QString("/somewhere/cfg"));
         qputenv("XDG_CONFIG_HOME", "relative/cfg"); // not absolute: ignored
         QCOMPARE(configHomeFromEnvironment(), QDir::homePath() + "/.config");
+
+        // The pictures directory the desktop names, else the home directory.
+        const QByteArray savedHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(app.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        writeAll(config.filePath("user-dirs.dirs"), "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
+        QCOMPARE(picturesDirectory(), app.path() + "/"); // named, but not there
+        QVERIFY(QDir(app.path()).mkdir("Bilder"));
+        QCOMPARE(picturesDirectory(), app.filePath("Bilder/"));
+        QVERIFY(QFile::remove(config.filePath("user-dirs.dirs")));
+        QVERIFY(QDir(app.path()).rmdir("Bilder"));
+        qputenv("HOME", savedHome);
         saved.isNull() ? void(qunsetenv("XDG_CONFIG_HOME"))
                        : void(qputenv("XDG_CONFIG_HOME", saved));
 

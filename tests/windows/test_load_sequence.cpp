@@ -56,6 +56,8 @@ class TestLoadSequence : public QObject {
         const QString cwd = QDir::currentPath();
         QVERIFY(r.start(argument));
         Form1 &f = r.form();
+        int streams = 0; // the player's events arrive after the load
+        connect(f.MediaPlayer2, &MediaPlayer::NewStream, [&] { ++streams; });
         QCOMPARE(r.state().CurrentFile, argument);
         QVERIFY(f.windowTitle().endsWith(" - " + argument));
         QCOMPARE(f.moveit[0]->text(), destination);
@@ -68,6 +70,13 @@ class TestLoadSequence : public QObject {
         QCOMPARE(f.MediaPlayer2->isVisible(), shown == Movie);
         QCOMPARE(f.MediaPlayer2->fileName(), shown == Movie ? argument : QString());
         QTRY_COMPARE_WITH_TIMEOUT(f.MediaPlayer2->isPlaying(), shown == Movie, 15000);
+        // The file is selected in its list, not previewed again, and Down goes on from it.
+        const int row = int(f.File1->items().indexOf(argument.section('/', -1)));
+        QCOMPARE(row >= 0, QFileInfo::exists(argument));
+        if (row >= 0)
+            QCOMPARE(f.File1->selectedRows(), QList<int>{row});
+        QTest::qWait(300);
+        QCOMPARE(streams, int(shown == Movie));
         if (shown == Picture)
             QCOMPARE(f.panelText(2), QString("1600 X 1200  "));
         QVERIFY(!f.MediaPlayer2->controlsVisible()); // as saved
@@ -75,6 +84,10 @@ class TestLoadSequence : public QObject {
         QCOMPARE(QDir::currentPath(), cwd);
         r.ctx().ShowHelp(); // no help file beside the program: nothing
         QCOMPARE(visible("Glimmerby Help"), 0);
+        if (row >= 0) {
+            QTest::keyClick(f.File1, Qt::Key_Down);
+            QCOMPARE(r.state().CurrentFile, f.File1->fullPath(row + 1));
+        }
     }
 
     // The splash window's bar runs through the load steps while the main window is made

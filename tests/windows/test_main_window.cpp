@@ -262,6 +262,7 @@ class TestMainWindow : public QObject {
             QTest::newRow(name) << QString::fromLatin1(name);
     }
     // Players made on first use: each kind plays after a picture, then the picture shows again.
+    // Clicked or stepped onto with Down, the file's name and size replace the picture's.
     void eachKindPlaysAfterAPicture() {
         QFETCH(QString, file);
         Running r({"landscape.jpg", file}, {}, true);
@@ -277,10 +278,18 @@ class TestMainWindow : public QObject {
                     colours.insert(shown.pixel(x, y) & 0xF0F0F0);
             return colours.size() > 12;
         };
+        const auto statusShows = [&](const QString &name) {
+            return f.windowTitle().endsWith(" - " + r.path(name)) &&
+                   f.panelText(1) ==
+                       QLocale().toString(QFileInfo(r.path(name)).size() / 1024.0, 'f', 2) +
+                           "K  " &&
+                   f.panelText(2) == "0 X 0  ";
+        };
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         r.click("landscape.jpg");
         QTRY_VERIFY(colourfulOnScreen(f.photo));
         r.click(file);
+        QVERIFY2(statusShows(file), qPrintable(f.windowTitle() + "|" + f.panelText(1)));
         const bool large = file.startsWith("clip") || file.endsWith(".mp3");
         MediaPlayer *player = large ? f.MediaPlayer2 : f.MP;
         QVERIFY(player->isVisible() && !(large ? f.MP : f.MediaPlayer2)->isVisible());
@@ -291,6 +300,9 @@ class TestMainWindow : public QObject {
         r.click("landscape.jpg");
         QVERIFY(!f.MediaPlayer2->isVisible());
         QTRY_VERIFY(colourfulOnScreen(f.photo));
+        QTest::keyClick(f.File1, Qt::Key_Down); // the list's only other entry
+        QCOMPARE(player->fileName(), r.path(file));
+        QVERIFY2(statusShows(file), qPrintable(f.windowTitle() + "|" + f.panelText(1)));
     }
 
     void writesUprightJpeg_data() {

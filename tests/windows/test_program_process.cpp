@@ -245,6 +245,9 @@ class TestProgramProcess : public QObject {
             writeAll(args[0], whole.left(whole.size() / 3));
         }
         if (readOnly) {
+            // Installed for everyone, with nowhere chosen yet: it starts in the pictures.
+            QVERIFY(QDir().mkpath(p.home + "/Bilder"));
+            writeAll(p.home + "/.config/user-dirs.dirs", "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n");
             const QString app = p.dir.filePath("app"), bind = "mount --bind '%1' '%1'";
             if (QProcess::execute("unshare", {"-m", "sh", "-c", bind.arg(app)}) != 0)
                 QSKIP("making a read-only mount needs root and unshare");
@@ -284,6 +287,10 @@ class TestProgramProcess : public QObject {
         QVERIFY2(!dir.isEmpty() && QFileInfo(dir).isDir(), saved.constData());
         if (settings.startsWith("Last Dir Path"))
             QCOMPARE(QDir(dir).absolutePath(), QDir(p.media("")).absolutePath());
+        if (readOnly) {
+            QCOMPARE(QDir(dir).absolutePath(), p.home + "/Bilder");
+            QCOMPARE(ini.value("UserProfile/Last SaveTo Path").toString(), p.home + "/Bilder/");
+        }
         QVERIFY(!QFile::exists(data + ".Glimmerby.ini.glimmerby-Ab12Cd"));
         QVERIFY(QFile::exists(data + ".Glimmerby.ini.notes"));
     }
@@ -345,16 +352,24 @@ class TestProgramProcess : public QObject {
         QVERIFY(ini.contains("Thumbnail Grid=False"));
     }
 
-    // cmake --install places the program, its help, desktop entry and icons; the entry
-    // validates, and its Exec line starts the installed program, which finds its help.
+    // The Debian package holds the program, its help, desktop entry, icons and manual page;
+    // the entry validates, and its Exec line starts the packaged program, which finds its
+    // help. Every library the program needs or loads itself (libmpv for a movie) comes
+    // from a package that the Depends line names.
     void installedProgram() {
         Program p;
-        const QString prefix = p.dir.filePath("prefix");
-        QCOMPARE(
-            QProcess::execute("cmake", {"--install", GLIMMERBY_BINARY_DIR, "--prefix", prefix}), 0);
+        const QString root = p.dir.filePath("root"), prefix = root + "/usr";
+        QCOMPARE(QProcess::execute("cpack", {"-G", "DEB", "--config",
+                                             GLIMMERBY_BINARY_DIR "/CPackConfig.cmake", "-B",
+                                             p.dir.filePath("package")}),
+                 0);
+        const QString deb = p.dir.filePath(
+            "package/" + QDir(p.dir.filePath("package")).entryList({"glimmerby_*.deb"}).value(0));
+        QCOMPARE(QProcess::execute("dpkg-deb", {"-x", deb, root}), 0);
         for (const char *file :
              {"glimmerby/GLIMMERBY.HLP", "icons/hicolor/scalable/apps/glimmerby.svg",
-              "icons/hicolor/48x48/apps/glimmerby.png", "icons/hicolor/256x256/apps/glimmerby.png"})
+              "icons/hicolor/48x48/apps/glimmerby.png", "icons/hicolor/256x256/apps/glimmerby.png",
+              "man/man1/glimmerby.1.gz", "doc/glimmerby/copyright", "doc/glimmerby/changelog.gz"})
             QVERIFY2(QFileInfo(prefix + "/share/" + file).isFile(), file);
         const QString entry = prefix + "/share/applications/glimmerby.desktop";
         QCOMPARE(QProcess::execute("desktop-file-validate", {entry}), 0);
@@ -364,15 +379,42 @@ class TestProgramProcess : public QObject {
         QStringList args =
             QRegularExpression("\nExec=([^\n]*)\n").match(text).captured(1).split(' ');
         QCOMPARE(args.takeFirst(), QString("glimmerby"));
-        QVERIFY(QFile::copy(Samples + "tiny.bmp", p.media("a.bmp")));
+        QVERIFY(QFile::copy(Samples + "clip.mpg", p.media("a.mpg")));
         p.exe = prefix + "/bin/glimmerby";
         p.ini = prefix + "/bin/Glimmerby.ini"; // none: the splash shows, as by default
-        p.start(args.replaceInStrings("%f", p.media("a.bmp")));
-        QVERIFY(p.shown("^Glimmerby 1\\.0\\.0 - .*/media/a\\.bmp$"));
+        p.env.insert("LD_DEBUG", "files");     // the dynamic loader lists what it loads
+        p.start(args.replaceInStrings("%f", p.media("a.mpg")));
+        QVERIFY(p.shown("^Glimmerby 1\\.0\\.0 - .*/media/a\\.mpg$"));
         p.key("h");
         QTRY_VERIFY_WITH_TIMEOUT(!p.windows("^Glimmerby Help$").isEmpty(), 10000);
         QVERIFY(p.stop());
         QVERIFY(readAll(p.ini).contains("SplashTime=1"));
+
+        QProcess fields;
+        fields.start("dpkg-deb", {"-f", deb, "Depends"});
+        QVERIFY(fields.waitForFinished(30000));
+        QSet<QString> declared; // the package names, alternatives included
+        for (const QString &item :
+             QString::fromUtf8(fields.readAllStandardOutput()).split(QRegularExpression("[,|]")))
+            declared << item.trimmed().section(' ', 0, 0);
+        const QRegularExpression loaded(
+            "file=(\\S+) \\[0\\];  (needed|dynamically loaded) by \\S+/glimmerby \\[");
+        QSet<QString> libraries;
+        for (auto m = loaded.globalMatch(QString::fromLocal8Bit(p.process.readAllStandardError()));
+             m.hasNext();)
+            libraries << m.next().captured(1);
+        QVERIFY2(libraries.contains("libmpv.so.2"), qPrintable(libraries.values().join(' ')));
+        for (const QString &library : libraries) {
+            QProcess owner; // "package:arch: /path" lines
+            owner.start("dpkg", {"-S", "*/" + library});
+            QVERIFY(owner.waitForFinished(30000));
+            QSet<QString> packages;
+            for (const QString &line : QString::fromUtf8(owner.readAllStandardOutput()).split('\n'))
+                if (!line.isEmpty())
+                    packages << line.section(':', 0, 0);
+            QVERIFY2(packages.intersects(declared),
+                     qPrintable(library + " from " + packages.values().join(' ')));
+        }
     }
 
   private:
