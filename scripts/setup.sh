@@ -11,6 +11,7 @@ packages=(
     libgif-dev
     ffmpeg imagemagick libjpeg-turbo-progs libvips-tools
     desktop-file-utils xdotool
+    pulseaudio # a private sound server (null sink) for the MIDI device test and the soak
 )
 missing=()
 for p in "${packages[@]}"; do
