@@ -157,14 +157,14 @@ start_program() { # first-file
 
 alive() { kill -0 "$app_pid" 2>/dev/null; }
 
-# Gives the main window the keyboard again when something else took it, and answers a box
-# that came up (nothing in these folders should ask anything).
+# Gives the main window the keyboard again when something else took it, and closes a window
+# that stayed up with Esc (a cover screen left over; nothing in these folders asks anything).
 refocus() {
     local shown
     shown=$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | grep -vx "$window" || true)
     if [ -n "$shown" ]; then
-        say "note: another window came up ($(xdotool getwindowname "$(head -1 <<<"$shown")" 2>/dev/null || true)); Return"
-        xdotool windowfocus --sync "$(head -1 <<<"$shown")" key Return 2>/dev/null || true
+        say "note: another window stayed up ($(xdotool getwindowname "$(head -1 <<<"$shown")" 2>/dev/null || true)); Esc"
+        xdotool windowfocus --sync "$(head -1 <<<"$shown")" key Escape 2>/dev/null || true
         sleep 0.5
     fi
     [ "$(xdotool getwindowfocus 2>/dev/null || true)" = "$window" ] ||
