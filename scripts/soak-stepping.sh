@@ -157,10 +157,20 @@ start_program() { # first-file
 
 alive() { kill -0 "$app_pid" 2>/dev/null; }
 
+# The main window's id: Qt makes the window anew when the movie picture first shows in it.
+main_window() {
+    local id
+    for id in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
+        [[ "$(xdotool getwindowname "$id" 2>/dev/null)" == "Glimmerby "[0-9]* ]] && { echo "$id"; return; }
+    done
+}
+
 # Gives the main window the keyboard again when something else took it, and closes a window
 # that stayed up with Esc (a cover screen left over; nothing in these folders asks anything).
 refocus() {
-    local shown
+    local shown id
+    id=$(main_window)
+    [ -n "$id" ] && window=$id
     shown=$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | grep -vx "$window" || true)
     if [ -n "$shown" ]; then
         say "note: another window stayed up ($(xdotool getwindowname "$(head -1 <<<"$shown")" 2>/dev/null || true)); Esc"
