@@ -1,5 +1,6 @@
 // The media player with the real decoders (libmpv, FluidSynth) on the sample collection,
-// without sound, in a real window; and the MIDI unwrapping before the synthesizer.
+// without sound (or into a private null sink), in a real window; and the MIDI unwrapping
+// before the synthesizer.
 
 #include "playback/media_player.h"
 #include "playback/midi_engine.h"
