@@ -254,8 +254,10 @@ while alive && [ "$(date +%s)" -lt "$end" ]; do
         for _ in 1 2 3 4 5; do key Down; at=$(((at + 1) % count)); sleep 0.12; done
         cover_and_back
     fi
+    # Qt makes the main window anew when the first movie shows: keys sent meanwhile are lost
+    # until the new window has the keyboard.
+    ((steps % 5 == 0)) && refocus
     if ((steps % 25 == 0)); then
-        refocus
         # The caption names a picture on screen: the count of steps still matches the list.
         # A step lost (a key taken while a movie opened) is noted, and the count follows the
         # caption again so that the pauses stay right.
