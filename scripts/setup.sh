@@ -12,6 +12,7 @@ packages=(
     libglib2.0-dev
     ffmpeg imagemagick libjpeg-turbo-progs libvips-tools
     desktop-file-utils xdotool xdg-user-dirs
+    pulseaudio # a private sound server (null sink) for the MIDI device test and the soak
 )
 missing=()
 for p in "${packages[@]}"; do

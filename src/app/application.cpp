@@ -219,7 +219,8 @@ void Application::createWindow() {
     AppContext &ctx = *m_ctx;
     m_codec = std::make_unique<IJL>(m_boxes);
     ctx.codec = m_codec.get();
-    ctx.status = new StatusLine(ctx);
+    m_status = std::make_unique<StatusLine>(ctx);
+    ctx.status = m_status.get();
     ctx.picture = new PictureView(ctx);
     ctx.preview = new PreviewDispatcher(ctx);
     ctx.browser = new BrowserController(ctx);

@@ -21,6 +21,7 @@ class InputBoxes;
 class FileDialogs;
 class TogglesController;
 class Help;
+class StatusLine;
 
 struct StartOptions {
     QString appDir;        // the program's directory; empty: the executable's
@@ -85,6 +86,7 @@ class Application : public QObject {
     std::unique_ptr<Form1> m_form;
     std::unique_ptr<AppContext> m_ctx;
     std::unique_ptr<IJL> m_codec;
+    std::unique_ptr<StatusLine> m_status; // not a QObject: no parent deletes it
     TogglesController *m_toggles = nullptr;
     bool m_shutDown = false;
     bool m_terminating = false;

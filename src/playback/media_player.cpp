@@ -124,7 +124,7 @@ void MediaPlayer::makeVideoView() {
     connect(m_video, &VideoView::surfaceReady, this, &MediaPlayer::openWaitingFile);
     QWidget *placeholder = m_picture;
     m_picture = m_video;
-    m_layout->replaceWidget(placeholder, m_video);
+    delete m_layout->replaceWidget(placeholder, m_video); // the layout hands its old item over
     delete placeholder;
 }
 

@@ -11,6 +11,8 @@
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace glimmerby {
@@ -51,6 +53,26 @@ struct MidiEngine::Impl {
     bool startPending = false; // started() is due once the player has read the file
     quint64 generation = 0;    // counts openings, so late notifications can be told apart
 
+    // FluidSynth runs a player from inside the rendering: a player made or deleted while the
+    // device thread renders corrupts the synthesizer's list of timers or runs a deleted
+    // player (a crash now and then, stepping from file to file). The device thread renders
+    // under this lock, and the UI thread holds it while it changes or reads a player.
+    mutable std::mutex device;
+    [[nodiscard]] std::unique_lock<std::mutex> holdDevice() const {
+        return std::unique_lock<std::mutex>(device);
+    }
+    // What the device thread plays: the synthesizer's next block.
+    static int renderForDevice(void *data, int len, int nfx, float *fx[], int nout, float *out[]) {
+        auto *self = static_cast<Impl *>(data);
+        // The synthesizer mixes into the buffers it is given.
+        for (int i = 0; i < nfx; ++i)
+            std::memset(fx[i], 0, sizeof(float) * size_t(len));
+        for (int i = 0; i < nout; ++i)
+            std::memset(out[i], 0, sizeof(float) * size_t(len));
+        const auto held = self->holdDevice();
+        return fluid_synth_process(self->synth, len, nfx, fx, nout, out);
+    }
+
     QTimer pollTimer;
     QTimer pumpTimer;
     QElapsedTimer clock;
@@ -60,13 +82,17 @@ struct MidiEngine::Impl {
     void deletePlayer() {
         if (!player)
             return;
-        fluid_player_stop(player);
-        delete_fluid_player(player);
-        player = nullptr;
+        {
+            const auto held = holdDevice();
+            fluid_player_stop(player);
+            delete_fluid_player(player);
+            player = nullptr;
+        }
         if (synth)
             fluid_synth_all_sounds_off(synth, -1);
     }
 
+    // Called with the device held.
     double secondsPerTick() const {
         if (midi.ticksPerQuarter > 0 && player) {
             const int tempo = fluid_player_get_midi_tempo(player); // microseconds per quarter
@@ -99,7 +125,7 @@ MidiEngine::MidiEngine(const QString &audioOutput, QObject *parent)
     if (audioOutput != QLatin1String("null")) {
         for (const char *name : {"pulseaudio", "alsa"}) {
             fluid_settings_setstr(d->settings, "audio.driver", name);
-            d->driver = new_fluid_audio_driver(d->settings, d->synth);
+            d->driver = new_fluid_audio_driver2(d->settings, Impl::renderForDevice, d.get());
             if (d->driver)
                 break;
         }
@@ -165,13 +191,17 @@ bool MidiEngine::openFile() {
     if (!midi)
         return false;
     d->midi = *midi;
-    d->player = new_fluid_player(d->synth);
-    if (!d->player)
-        return false;
-    if (fluid_player_add_mem(d->player, d->midi.bytes.constData(), size_t(d->midi.bytes.size())) !=
-        FLUID_OK) {
-        d->deletePlayer();
-        return false;
+    {
+        const auto held = d->holdDevice();
+        d->player = new_fluid_player(d->synth);
+        if (!d->player)
+            return false;
+        if (fluid_player_add_mem(d->player, d->midi.bytes.constData(),
+                                 size_t(d->midi.bytes.size())) != FLUID_OK) {
+            delete_fluid_player(d->player);
+            d->player = nullptr;
+            return false;
+        }
     }
     d->open = true;
     return true;
@@ -199,8 +229,11 @@ void MidiEngine::play() {
         return;
     if (d->playing)
         return;
-    if (fluid_player_play(d->player) != FLUID_OK)
-        return;
+    {
+        const auto held = d->holdDevice();
+        if (fluid_player_play(d->player) != FLUID_OK)
+            return;
+    }
     const bool first = !d->everPlayed;
     d->everPlayed = true;
     d->playing = true;
@@ -226,7 +259,10 @@ void MidiEngine::pause() {
     d->playing = false;
     d->pumpTimer.stop();
     d->pollTimer.stop();
-    fluid_player_stop(d->player);
+    {
+        const auto held = d->holdDevice();
+        fluid_player_stop(d->player);
+    }
     // Stopping the player leaves the notes ringing.
     fluid_synth_all_sounds_off(d->synth, -1);
 }
@@ -243,6 +279,7 @@ double MidiEngine::position() const {
         return d->pendingPosition;
     if (d->seekShown >= 0)
         return d->seekShown;
+    const auto held = d->holdDevice();
     return std::max(0, fluid_player_get_current_tick(d->player)) * d->secondsPerTick();
 }
 
@@ -254,16 +291,20 @@ void MidiEngine::setPosition(double seconds) {
         d->pendingPosition = seconds;
         return;
     }
-    const double perTick = d->secondsPerTick();
-    if (perTick <= 0)
-        return;
-    fluid_player_seek(d->player, int(std::max(0.0, seconds) / perTick));
+    {
+        const auto held = d->holdDevice();
+        const double perTick = d->secondsPerTick();
+        if (perTick <= 0)
+            return;
+        fluid_player_seek(d->player, int(std::max(0.0, seconds) / perTick));
+    }
     d->seekShown = std::max(0.0, seconds);
 }
 
 double MidiEngine::duration() const {
     if (!d->player || !d->open || !d->everPlayed)
         return 0;
+    const auto held = d->holdDevice();
     return std::max(0, fluid_player_get_total_ticks(d->player)) * d->secondsPerTick();
 }
 
@@ -289,8 +330,13 @@ void MidiEngine::poll() {
     if (!d->playing || !d->player)
         return;
     d->seekShown = -1; // a tick has passed since play: the player reports the place itself
-    const bool done = fluid_player_get_status(d->player) == FLUID_PLAYER_DONE;
-    if (d->startPending && (done || fluid_player_get_total_ticks(d->player) > 0)) {
+    bool done = false, read = false;
+    {
+        const auto held = d->holdDevice();
+        done = fluid_player_get_status(d->player) == FLUID_PLAYER_DONE;
+        read = done || fluid_player_get_total_ticks(d->player) > 0;
+    }
+    if (d->startPending && read) {
         d->startPending = false;
         QPointer<MidiEngine> alive(this);
         emit started();

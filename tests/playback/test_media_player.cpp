@@ -1,14 +1,18 @@
 // The media player with the real decoders (libmpv, FluidSynth) on the sample collection,
-// without sound, in a real window; and the MIDI unwrapping before the synthesizer.
+// without sound (or into a private null sink), in a real window; and the MIDI unwrapping
+// before the synthesizer.
 
 #include "playback/media_player.h"
+#include "playback/midi_engine.h"
 #include "playback/midi_file.h"
 #include "support/test_files.h"
 
 #include <QKeySequence>
 #include <QOpenGLWidget>
 #include <QPointer>
+#include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtEndian>
@@ -79,6 +83,35 @@ bool processHoldsFile(const QString &path) {
             return true;
     return false;
 }
+
+// A sound server of the test's own with a null sink, found by nothing else on the machine:
+// the synthesizer then plays through a device thread, as on a desktop.
+struct PrivateSoundServer {
+    QTemporaryDir dir;
+    QProcess daemon;
+    const QByteArray before = qgetenv("PULSE_SERVER");
+    bool start() {
+        const QString socket = dir.filePath("native");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"HOME", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"})
+            env.insert(name, dir.path());
+        daemon.setProcessEnvironment(env);
+        daemon.start("pulseaudio",
+                     {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+                      "--disable-shm=yes", "--log-level=error", "-L",
+                      "module-native-protocol-unix auth-anonymous=1 socket=" + socket, "-L",
+                      "module-null-sink"});
+        if (!QTest::qWaitFor([&] { return QFileInfo(socket).exists(); }, timeoutMs))
+            return false;
+        qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(socket));
+        return true;
+    }
+    ~PrivateSoundServer() {
+        before.isNull() ? qunsetenv("PULSE_SERVER") : qputenv("PULSE_SERVER", before);
+        daemon.terminate();
+        daemon.waitForFinished(5000);
+    }
+};
 
 // A frame of testsrc2 is colourful: mostly not black, with many colours.
 bool colourful(const QImage &picture) {
@@ -251,6 +284,32 @@ class TestMediaPlayer : public QObject {
             doomed.reset(); // notifications queued for it go nowhere
             QTest::qWait(50);
         }
+    }
+
+    // Through a sound device, tunes opened, played, paused and left in quick succession, as
+    // stepping does, while the device thread renders (a player made or deleted then crashed).
+    void tunesChangeWhileTheDeviceRenders() {
+        if (QStandardPaths::findExecutable("pulseaudio").isEmpty())
+            QSKIP("pulseaudio is not installed (scripts/setup.sh installs it)");
+        PrivateSoundServer server;
+        QVERIFY(server.start());
+        MidiEngine engine{QString()};
+        QVERIFY(engine.hasAudioDevice());
+        int started = 0, ended = 0;
+        connect(&engine, &PlaybackEngine::started, [&] { ++started; });
+        connect(&engine, &PlaybackEngine::finished, [&] { ++ended; });
+        for (int i = 0; i < 3000; ++i) {
+            engine.load(sample(i % 2 ? "tune.mid" : "tune.rmi"));
+            engine.play();
+            QTest::qWait(i % 50 == 49 ? 80 : 0); // now and then long enough to start
+            if (i % 5 == 0)
+                engine.pause();
+            QVERIFY(engine.position() >= 0 && engine.duration() >= 0);
+        }
+        QVERIFY(started > 0);
+        engine.load(sample("tune.mid"));
+        engine.play();
+        QTRY_VERIFY_WITH_TIMEOUT(ended == 1, timeoutMs);
     }
 
     // Drawn, whether the window shows first or the movie was loaded or playing before.
