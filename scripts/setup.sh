@@ -8,8 +8,8 @@ packages=(
     qt6-base-dev libqt6opengl6-dev
     libmpv-dev libturbojpeg0-dev libexif-dev libfluidsynth-dev timgm6mb-soundfont
     xvfb xauth libgl1-mesa-dri dbus-daemon at-spi2-core xdotool
-    libgif-dev
-    ffmpeg imagemagick libjpeg-turbo-progs libvips-tools
+    libgif-dev libwebp-dev libheif-dev qt6-svg-dev qt6-image-formats-plugins
+    ffmpeg imagemagick libjpeg-turbo-progs libvips-tools libheif-examples
     desktop-file-utils xdotool
 )
 missing=()

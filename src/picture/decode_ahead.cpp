@@ -1,6 +1,6 @@
 #include "picture/decode_ahead.h"
 
-#include "picture/ijl.h"
+#include "picture/picture_decoder.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -79,7 +79,7 @@ void DecodeAhead::run() {
 
         QSize natural;
         const bool ok =
-            IJL::JpegReadForDisplay(m_work, job.path, job.target, natural, m_fileBuffer);
+            ReadPictureForDisplay(m_work, job.path, job.target, natural, m_fileBuffer);
 
         lock.lock();
         m_result.Swap(m_work);

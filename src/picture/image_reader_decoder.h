@@ -1,0 +1,19 @@
+#pragma once
+// PNG and TIFF pictures (and anything else Qt's image readers take) through QImageReader:
+// the first page, upright as the file says (a TIFF's Orientation tag, a PNG's eXIf chunk,
+// which Qt does not read), deep colour taken down to 8 bits.
+
+#include "picture/cdibsection.h"
+#include "picture/picture_formats.h"
+
+namespace glimmerby {
+
+// `format` names Qt's reader ("png", "tiff"); null lets the reader tell by the content.
+// Decodes into a 3-channel bitmap, transparent parts over white. See DecodePictureData.
+bool DecodeWithImageReader(const QByteArray &data, const char *format, cDIBSection &out,
+                           const SizeWish &wish, QSize *natural, DecodeError &error);
+
+// The EXIF Orientation in a PNG's eXIf chunk: 1 when there is none.
+int PngExifOrientation(const QByteArray &data);
+
+} // namespace glimmerby
