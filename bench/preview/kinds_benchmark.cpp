@@ -114,11 +114,10 @@ int main(int argc, char *argv[]) {
         const QString dir = media.filePath(k.ending);
         QDir().mkpath(dir);
         const QString first = dir + "/photo0." + k.ending;
-        const bool made = QByteArray(k.ending) == "heic"
-                              ? run("heif-enc", {"-q", "80", jpeg, "-o", first})
-                          : QByteArray(k.ending) == "webp"
-                              ? run("vips", {"copy", jpeg, first + "[Q=85]"})
-                              : run("vips", {"copy", jpeg, first});
+        const bool made =
+            QByteArray(k.ending) == "heic"   ? run("heif-enc", {"-q", "80", jpeg, "-o", first})
+            : QByteArray(k.ending) == "webp" ? run("vips", {"copy", jpeg, first + "[Q=85]"})
+                                             : run("vips", {"copy", jpeg, first});
         if (!made) {
             std::printf("cannot run: the %s picture could not be made\n", k.name);
             return 2;

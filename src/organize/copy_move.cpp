@@ -16,9 +16,9 @@
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
-#include <iterator>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 
 namespace glimmerby {
 
@@ -51,8 +51,8 @@ void CopyMove::stopPreview() {
 
 bool CopyMove::isPicture() const {
     // The destination's extension, in capitals: the first kinds, then today's.
-    static const char *const pictures[] = {".JPG",  ".GIF",  ".JPEG", ".BMP", ".PNG", ".WEBP",
-                                           ".TIF",  ".TIFF", ".HEIC", ".HEIF", ".AVIF", ".SVG"};
+    static const char *const pictures[] = {".JPG", ".GIF",  ".JPEG", ".BMP",  ".PNG",  ".WEBP",
+                                           ".TIF", ".TIFF", ".HEIC", ".HEIF", ".AVIF", ".SVG"};
     const QString &ext = m_ctx.state.DstExt;
     return std::any_of(std::begin(pictures), std::end(pictures),
                        [&](const char *p) { return ext == QLatin1String(p); });

@@ -2,8 +2,8 @@
 // A look at a BMP file's headers before it is decoded: the image reader happily makes up
 // the pixels of a file whose pixel array lies beyond the end of the file.
 
-#include <QSize>
 #include <QByteArray>
+#include <QSize>
 #include <QString>
 #include <cstdint>
 

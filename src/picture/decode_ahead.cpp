@@ -78,8 +78,7 @@ void DecodeAhead::run() {
         lock.unlock();
 
         QSize natural;
-        const bool ok =
-            ReadPictureForDisplay(m_work, job.path, job.target, natural, m_fileBuffer);
+        const bool ok = ReadPictureForDisplay(m_work, job.path, job.target, natural, m_fileBuffer);
 
         lock.lock();
         m_result.Swap(m_work);

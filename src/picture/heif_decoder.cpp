@@ -64,8 +64,8 @@ bool DecodeHeif(const QByteArray &data, cDIBSection &out, const SizeWish &wish, 
     if (e.code != heif_error_Ok || !image)
         return error.set(JpegCode::DecodeFailed, Message(e));
     int stride = 0;
-    const uint8_t *plane = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved,
-                                                         &stride);
+    const uint8_t *plane =
+        heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
     const int w = heif_image_get_width(image.get(), heif_channel_interleaved);
     const int h = heif_image_get_height(image.get(), heif_channel_interleaved);
     if (!plane || w <= 0 || h <= 0 ||

@@ -119,8 +119,7 @@ bool DecodeWithImageReader(const QByteArray &data, const char *format, cDIBSecti
         return error.set(JpegCode::Ok, QString());
     // Qt refuses pictures over 128 MB by default: a 24-megapixel picture of 16-bit
     // channels needs more. Its own size is allowed, within the pixel limit checked above.
-    reader.setAllocationLimit(
-        int((std::int64_t(stored.width()) * stored.height() * 8 >> 20) + 16));
+    reader.setAllocationLimit(int((std::int64_t(stored.width()) * stored.height() * 8 >> 20) + 16));
     QImage image = reader.read();
     if (image.isNull())
         return error.set(JpegCode::DecodeFailed, QStringLiteral("Qt: ") + reader.errorString());

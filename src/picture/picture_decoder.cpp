@@ -116,8 +116,8 @@ bool DecodePictureData(const QByteArray &data, cDIBSection &out, const SizeWish 
     return false;
 }
 
-bool DecodePictureFile(const QString &path, cDIBSection &out, const SizeWish &wish,
-                       QSize *natural, DecodeError *error, QByteArray *buffer) {
+bool DecodePictureFile(const QString &path, cDIBSection &out, const SizeWish &wish, QSize *natural,
+                       DecodeError *error, QByteArray *buffer) {
     out.CleanUp();
     DecodeError ignored;
     QByteArray own;

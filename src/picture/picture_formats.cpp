@@ -8,8 +8,7 @@ namespace glimmerby {
 
 namespace {
 
-bool StartsWith(const QByteArray &data, const char *signature, qsizetype length,
-                qsizetype at = 0) {
+bool StartsWith(const QByteArray &data, const char *signature, qsizetype length, qsizetype at = 0) {
     return data.size() >= at + length && std::memcmp(data.constData() + at, signature, length) == 0;
 }
 
@@ -56,8 +55,9 @@ PictureFormat SniffPicture(const QByteArray &data) {
     if (StartsWith(data, "ftyp", 4, 4)) {
         // An ISO media file: a picture only when its brands name HEIF (HEIC and AVIF among
         // them); movies (MP4, MOV, 3GP) carry the same box.
-        const heif_filetype_result kind = heif_check_filetype(
-            reinterpret_cast<const uint8_t *>(data.constData()), int(std::min<qsizetype>(data.size(), 4096)));
+        const heif_filetype_result kind =
+            heif_check_filetype(reinterpret_cast<const uint8_t *>(data.constData()),
+                                int(std::min<qsizetype>(data.size(), 4096)));
         if (kind == heif_filetype_yes_supported || kind == heif_filetype_yes_unsupported)
             return PictureFormat::Heif;
         return PictureFormat::Unknown;

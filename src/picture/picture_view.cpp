@@ -2,10 +2,10 @@
 
 #include "app/app_context.h"
 #include "app/app_state.h"
+#include "app/file_ops.h"
 #include "app/split_path.h"
 #include "browser/pane_widgets.h"
 #include "organize/file_commands.h"
-#include "app/file_ops.h"
 #include "organize/options_dialog.h"
 #include "picture/cdibsection.h"
 #include "picture/decode_ahead.h"
@@ -189,9 +189,9 @@ bool PictureView::loadByContent(bool quiet) {
     // As a JPEG that fails before its size is known: nothing to show, the codec's box.
     dib.CleanUp();
     if (!quiet)
-        m_ctx.codec->ReportJpegError(why.message.isEmpty() ? QStringLiteral("FAILED TO READ IMAGE PARAMS")
-                                                           : why.message,
-                                     why.code != 0 ? why.code : JpegCode::NotJpeg);
+        m_ctx.codec->ReportJpegError(
+            why.message.isEmpty() ? QStringLiteral("FAILED TO READ IMAGE PARAMS") : why.message,
+            why.code != 0 ? why.code : JpegCode::NotJpeg);
     return false;
 }
 

@@ -68,9 +68,12 @@ void ShrinkRows(const PixelRows &src, cDIBSection &out, int fx, int fy, int from
         const std::uint64_t divisor = o.a >= 0 ? count * 255 : count;
         unsigned char *d = out.TopRow(y);
         for (int i = 0; i < width * 3; i += 3) {
-            d[i + 0] = static_cast<unsigned char>((sums[std::size_t(i) + 2] + divisor / 2) / divisor);
-            d[i + 1] = static_cast<unsigned char>((sums[std::size_t(i) + 1] + divisor / 2) / divisor);
-            d[i + 2] = static_cast<unsigned char>((sums[std::size_t(i) + 0] + divisor / 2) / divisor);
+            d[i + 0] =
+                static_cast<unsigned char>((sums[std::size_t(i) + 2] + divisor / 2) / divisor);
+            d[i + 1] =
+                static_cast<unsigned char>((sums[std::size_t(i) + 1] + divisor / 2) / divisor);
+            d[i + 2] =
+                static_cast<unsigned char>((sums[std::size_t(i) + 0] + divisor / 2) / divisor);
         }
     }
 }

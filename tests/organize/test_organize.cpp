@@ -2,12 +2,12 @@
 // underneath, with full, read-only and second file systems made for real (as root).
 
 #include "app/app_context.h"
+#include "app/file_ops.h"
 #include "app/ini_file.h"
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
 #include "organize/copy_move.h"
 #include "organize/destination.h"
-#include "app/file_ops.h"
 #include "organize/file_transfer.h"
 #include "organize/free_name.h"
 #include "organize/options_dialog.h"
@@ -371,7 +371,8 @@ class TestOrganize : public QObject {
         QVERIFY(r.start());
         const QByteArray jpeg = readAll(QStringLiteral(GLIMMERBY_SAMPLES_DIR) + "/narrow.jpg");
         const QByteArray heic = readAll(QStringLiteral(GLIMMERBY_SAMPLES_DIR) + "/turned.heic");
-        r.show({{"n.jpg", jpeg}, {"p.mp3", "sound"}, {"t.heic", heic}}, {"n.jpg", "p.mp3", "t.heic"});
+        r.show({{"n.jpg", jpeg}, {"p.mp3", "sound"}, {"t.heic", heic}},
+               {"n.jpg", "p.mp3", "t.heic"});
         r.copy(1);
         QCOMPARE(r.boxes.texts() + r.boxes.titles(),
                  QStringList({"Can't Modify This Type of file", ""}));

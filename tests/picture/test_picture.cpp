@@ -453,11 +453,11 @@ class TestPicture : public QObject {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QSize>("natural");
         QTest::addColumn<int>("turn"); // against the phone photo shown upright; -1: not it
-        for (const char *row : {"turned.png 300x400 0", "turned.webp 300x400 0",
-                                "turned.tif 300x400 0", "turned.heic 300x400 0",
-                                "still.heif 400x300 -90", "plain.avif 400x300 -90",
-                                "deep.tiff 320x200 -1", "clear.png 240x180 -1",
-                                "drawing.svg 300x200 -1", "download.jpg 320x240 -1"}) {
+        for (const char *row :
+             {"turned.png 300x400 0", "turned.webp 300x400 0", "turned.tif 300x400 0",
+              "turned.heic 300x400 0", "still.heif 400x300 -90", "plain.avif 400x300 -90",
+              "deep.tiff 320x200 -1", "clear.png 240x180 -1", "drawing.svg 300x200 -1",
+              "download.jpg 320x240 -1"}) {
             const QStringList p = QString(row).split(' ');
             const QStringList size = p[1].split('x');
             QTest::newRow(row) << p[0] << QSize(size[0].toInt(), size[1].toInt()) << p[2].toInt();
@@ -479,7 +479,8 @@ class TestPicture : public QObject {
             cDIBSection phone;
             QVERIFY(LoadPictureSilently(Samples + "phone.jpg", phone));
             const QImage upright = phone.UprightImage().transformed(QTransform().rotate(turn));
-            QVERIFY2(Difference(got, upright) < 6, qPrintable(QString::number(Difference(got, upright))));
+            QVERIFY2(Difference(got, upright) < 6,
+                     qPrintable(QString::number(Difference(got, upright))));
         }
         const auto near = [&](QPoint at, QRgb want) {
             const QRgb c = got.pixel(at);
@@ -490,7 +491,8 @@ class TestPicture : public QObject {
         if (name == "clear.png") // half-transparent red over white; the outside white
             QVERIFY(near({120, 90}, qRgb(228, 128, 128)) && near({2, 2}, qRgb(255, 255, 255)));
         if (name == "drawing.svg")
-            QVERIFY(near({150, 100}, qRgb(0xf0, 0xc0, 0x20)) && near({3, 3}, qRgb(0x1e, 0x5a, 0xa0)));
+            QVERIFY(near({150, 100}, qRgb(0xf0, 0xc0, 0x20)) &&
+                    near({3, 3}, qRgb(0x1e, 0x5a, 0xa0)));
         if (name == "deep.tiff") // 16 bits a channel, taken down to 8
             QVERIFY(near({5, 1}, qRgb(255, 255, 255)) && near({5, 198}, qRgb(0, 128, 128)));
         // Half the size: exactly that, the same picture.

@@ -40,17 +40,26 @@ class TestLoadSequence : public QObject {
         QTest::addColumn<int>("shown");
         QTest::addColumn<QString>("destination"); // the copy and move captions
         QTest::addColumn<QString>("size");        // panel 2 for a picture
-        QTest::newRow("movie") << "@/clip.mpg" << int(Movie) << "@/" << "";
-        QTest::newRow("picture") << "@/landscape.jpg" << int(Picture) << "@/" << "1600 X 1200  ";
+        QTest::newRow("movie") << "@/clip.mpg" << int(Movie) << "@/"
+                               << "";
+        QTest::newRow("picture") << "@/landscape.jpg" << int(Picture) << "@/"
+                                 << "1600 X 1200  ";
         QTest::newRow("no directory") << "no-such-picture.gif" << int(Nothing) << QString() << "";
-        QTest::newRow("quoted") << "\"@/landscape.jpg\"" << int(Nothing) << "\"@/" << "";
+        QTest::newRow("quoted") << "\"@/landscape.jpg\"" << int(Nothing) << "\"@/"
+                                << "";
         // Every kind as a click opens it.
-        QTest::newRow(".mov a movie") << "@/clip.mov" << int(Movie) << "@/" << "";
-        QTest::newRow(".asf a movie") << "@/clip.asf" << int(Movie) << "@/" << "";
-        QTest::newRow("sound") << "@/beep.wav" << int(Sound) << "@/" << "";
-        QTest::newRow("midi") << "@/tune.mid" << int(Sound) << "@/" << "";
-        QTest::newRow("flac") << "@/tune.flac" << int(Movie) << "@/" << "";
-        QTest::newRow("heic") << "@/turned.heic" << int(Picture) << "@/" << "300 X 400  ";
+        QTest::newRow(".mov a movie") << "@/clip.mov" << int(Movie) << "@/"
+                                      << "";
+        QTest::newRow(".asf a movie") << "@/clip.asf" << int(Movie) << "@/"
+                                      << "";
+        QTest::newRow("sound") << "@/beep.wav" << int(Sound) << "@/"
+                               << "";
+        QTest::newRow("midi") << "@/tune.mid" << int(Sound) << "@/"
+                              << "";
+        QTest::newRow("flac") << "@/tune.flac" << int(Movie) << "@/"
+                              << "";
+        QTest::newRow("heic") << "@/turned.heic" << int(Picture) << "@/"
+                              << "300 X 400  ";
     }
     void commandLine() {
         QFETCH(QString, argument);

@@ -150,8 +150,8 @@ class TestMainWindow : public QObject {
         QTest::newRow("png tagged 6") << "turned.png" << QRect(269, 27, 401, 535) << "300 X 400  ";
         QTest::newRow("png named .jpg")
             << "download.jpg" << QRect(145, 51, 650, 487) << "320 X 240  ";
-        QTest::newRow("svg drawn fitted") << "drawing.svg" << QRect(145, 78, 650, 433)
-                                          << "300 X 200  ";
+        QTest::newRow("svg drawn fitted")
+            << "drawing.svg" << QRect(145, 78, 650, 433) << "300 X 200  ";
     }
     // Fitted, sizes in the status line, values and player buttons named for screen readers.
     void fittingAndStatus() {
@@ -578,9 +578,9 @@ class TestMainWindow : public QObject {
         QTest::newRow("three kinds")
             << QStringList{"a.mp3=half.mp3", "b.mid=tune.mid", "c.wav=half.wav"}
             << QStringList{"a.mp3", "b.mid", "c.wav", "a.mp3"};
-        QTest::newRow("today's kinds")
-            << QStringList{"a.flac=tune.flac", "b.midi=tune.midi", "c.opus=tune.opus", "d.mp4=clip.mp4"}
-            << QStringList{"a.flac", "b.midi", "c.opus", "a.flac"};
+        QTest::newRow("today's kinds") << QStringList{"a.flac=tune.flac", "b.midi=tune.midi",
+                                                      "c.opus=tune.opus", "d.mp4=clip.mp4"}
+                                       << QStringList{"a.flac", "b.midi", "c.opus", "a.flac"};
         QTest::newRow("garbage and vanished skipped")
             << QStringList{"a.mp3=garbage.mp3", "b.wav=half.wav", "d.mp3=garbage.avi",
                            "e.wav=half.wav"}
@@ -701,8 +701,8 @@ class TestMainWindow : public QObject {
             << QStringList{"a.gif", "b.avi", "c.wav", "a.gif", "b.avi"} << 0;
         QTest::newRow("unplayed movie") << QStringList{"a.avi=clip.avi", "b.gif=small.gif"}
                                         << QStringList{"a.avi", "b.gif"} << 0;
-        QTest::newRow("nothing showable: off") << QStringList{"gasf", "hasf=gasf"}
-                                               << QStringList{"gasf", "hasf"} << 2;
+        QTest::newRow("nothing showable: off")
+            << QStringList{"gasf", "hasf=gasf"} << QStringList{"gasf", "hasf"} << 2;
     }
     // The show at 150 ms from the first file, selected but not shown: through every kind,
     // waiting for a movie's end and for a batch, and off when nothing can be shown.
@@ -741,7 +741,8 @@ class TestMainWindow : public QObject {
         QTRY_COMPARE(r.state().SlideShowOn, std::int16_t(on));
         QVERIFY(f.toolbarButton("slideshow")->isChecked() == on && f.Timer1->isActive() == on);
         QCOMPARE(r.boxes.texts().mid(0, boxes), QStringList(boxes, "Unrecognize Format"));
-        QVERIFY(waitedForMovie > 0 || !files.join(' ').contains(QRegularExpression("\\.(mpg|mov|mp4)=")));
+        QVERIFY(waitedForMovie > 0 ||
+                !files.join(' ').contains(QRegularExpression("\\.(mpg|mov|mp4)=")));
     }
 };
 

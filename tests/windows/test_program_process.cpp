@@ -327,12 +327,11 @@ class TestProgramProcess : public QObject {
     // each file shows or plays, none is "Unrecognize Format" or a damaged picture.
     void stepsThroughTodaysKinds() {
         Program p(Clickable);
-        QStringList names{"turned.png",  "turned.webp", "turned.tif", "deep.tiff", "turned.heic",
-                          "still.heif",  "plain.avif",  "drawing.svg", "download.jpg",
-                          "clip.mp4",    "clip.m4v",    "clip.mkv",   "clip.webm", "clip.3gp",
-                          "clip.mts",    "clip.m2ts",   "clip.ogv",   "clip.mov",  "tune.flac",
-                          "tune.ogg",    "tune.oga",    "tune.opus",  "tune.m4a",  "tune.aac",
-                          "tune.midi"};
+        QStringList names{"turned.png", "turned.webp", "turned.tif",  "deep.tiff",    "turned.heic",
+                          "still.heif", "plain.avif",  "drawing.svg", "download.jpg", "clip.mp4",
+                          "clip.m4v",   "clip.mkv",    "clip.webm",   "clip.3gp",     "clip.mts",
+                          "clip.m2ts",  "clip.ogv",    "clip.mov",    "tune.flac",    "tune.ogg",
+                          "tune.oga",   "tune.opus",   "tune.m4a",    "tune.aac",     "tune.midi"};
         for (const QString &name : names)
             QVERIFY2(QFile::copy(Samples + name, p.media(name)), qPrintable(name));
         names.sort(Qt::CaseInsensitive);
@@ -345,8 +344,7 @@ class TestProgramProcess : public QObject {
             if (!name.endsWith(".midi"))
                 QTRY_VERIFY2_WITH_TIMEOUT(p.title().endsWith("/media/" + name), qPrintable(name),
                                           10000);
-            QVERIFY2(p.windows("^(Glimmerby|Error Loading JPG File)$").isEmpty(),
-                     qPrintable(name));
+            QVERIFY2(p.windows("^(Glimmerby|Error Loading JPG File)$").isEmpty(), qPrintable(name));
         }
         QVERIFY(p.stop());
     }
