@@ -78,18 +78,24 @@ bool LayoutOf(QImage &image, PixelLayout &layout) {
 
 } // namespace
 
-int PngExifOrientation(const QByteArray &data) {
-    const auto *p = reinterpret_cast<const unsigned char *>(data.constData());
-    const std::size_t size = std::size_t(data.size());
-    // Chunks after the signature: length, type, data, CRC.
-    for (std::size_t at = 8; at + 12 <= size;) {
-        const std::size_t length = Be32(p + at);
+int PngExifOrientation(QIODevice &device) {
+    // Chunks after the signature: length, type, data, CRC. Only their headers are read.
+    const qint64 size = device.size();
+    for (qint64 at = 8; at + 12 <= size;) {
+        unsigned char head[8];
+        if (!device.seek(at) || device.read(reinterpret_cast<char *>(head), 8) != 8)
+            return 1;
+        const qint64 length = Be32(head);
         if (length > size - at - 12)
             return 1;
-        const unsigned char *type = p + at + 4;
-        if (std::memcmp(type, "eXIf", 4) == 0)
-            return TiffExifOrientation(p + at + 8, length);
-        if (std::memcmp(type, "IEND", 4) == 0)
+        if (std::memcmp(head + 4, "eXIf", 4) == 0) {
+            if (length > (qint64(1) << 20))
+                return 1;
+            const QByteArray block = device.read(length);
+            return TiffExifOrientation(reinterpret_cast<const unsigned char *>(block.constData()),
+                                       std::size_t(block.size()));
+        }
+        if (std::memcmp(head + 4, "IEND", 4) == 0)
             return 1;
         at += length + 12;
     }
@@ -98,11 +104,21 @@ int PngExifOrientation(const QByteArray &data) {
 
 bool DecodeWithImageReader(const QByteArray &data, const char *format, cDIBSection &out,
                            const SizeWish &wish, QSize *natural, DecodeError &error) {
-    out.CleanUp();
     QBuffer buffer;
     buffer.setData(data); // shares the bytes
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
+    return DecodeWithImageReader(buffer, format, out, wish, natural, error);
+}
+
+bool DecodeWithImageReader(QIODevice &device, const char *format, cDIBSection &out,
+                           const SizeWish &wish, QSize *natural, DecodeError &error) {
+    out.CleanUp();
+    int orientation = 1;
+    if (qstrcmp(format, "png") == 0) {
+        orientation = PngExifOrientation(device);
+        device.seek(0);
+    }
+    QImageReader reader(&device, format);
     reader.setAutoDetectImageFormat(format == nullptr);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(false); // turned here, after any reduction: cheaper
@@ -111,9 +127,8 @@ bool DecodeWithImageReader(const QByteArray &data, const char *format, cDIBSecti
         return error.set(JpegCode::NotJpeg, QStringLiteral("Qt: ") + reader.errorString());
     if (!cDIBSection::SizeAcceptable(stored.width(), stored.height(), 4))
         return error.set(JpegCode::TooLarge, QStringLiteral("Qt: the picture is too large"));
-    const QByteArray kind = reader.format();
-    const int orientation =
-        kind == "png" ? PngExifOrientation(data) : OrientationOf(reader.transformation());
+    if (qstrcmp(format, "png") != 0)
+        orientation = OrientationOf(reader.transformation());
     const QSize wanted = WishedSize(wish, UprightSize(stored, orientation), natural);
     if (wanted.isEmpty())
         return error.set(JpegCode::Ok, QString());

@@ -120,9 +120,25 @@ bool DecodePictureFile(const QString &path, cDIBSection &out, const SizeWish &wi
                        DecodeError *error, QByteArray *buffer) {
     out.CleanUp();
     DecodeError ignored;
+    DecodeError &why = error ? *error : ignored;
+    why = DecodeError();
+    {
+        // PNG and TIFF are read from the file itself: a large TIFF is not held twice.
+        QFile file(path);
+        if (IsRegularFile(path) && file.open(QIODevice::ReadOnly)) {
+            const PictureFormat format = SniffPicture(file.peek(16));
+            if (format == PictureFormat::Png || format == PictureFormat::Tiff) {
+                const bool ok = DecodeWithImageReader(
+                    file, format == PictureFormat::Png ? "png" : "tiff", out, wish, natural, why);
+                if (!ok)
+                    out.CleanUp();
+                return ok && !out.IsEmpty();
+            }
+        }
+    }
     QByteArray own;
     QByteArray &bytes = buffer ? *buffer : own;
-    if (!ReadWholeFile(path, bytes, error ? *error : ignored))
+    if (!ReadWholeFile(path, bytes, why))
         return false;
     return DecodePictureData(bytes, out, wish, natural, error);
 }
@@ -158,11 +174,19 @@ bool ReadPictureForDisplay(cDIBSection &dib, const QString &path, QSize area, QS
     why = DecodeError();
     {
         QFile file(path);
-        if (IsRegularFile(path) && file.open(QIODevice::ReadOnly) &&
-            SniffPicture(file.read(16)) == PictureFormat::Jpeg) {
+        if (!IsRegularFile(path) || !file.open(QIODevice::ReadOnly))
+            return why.set(JpegCode::FileUnreadable, QStringLiteral("The file cannot be read"));
+        switch (SniffPicture(file.read(4096))) {
+        case PictureFormat::Jpeg:
             if (IJL::JpegReadForDisplay(dib, path, area, natural, buffer))
                 return true;
             return why.set(JpegCode::DecodeFailed, QStringLiteral("The JPEG data is damaged"));
+        case PictureFormat::Unknown:
+            // Only the kinds told by their signature: the image reader's guesses (a TGA,
+            // a WBMP) would take almost any data for a picture.
+            return why.set(JpegCode::NotJpeg, QStringLiteral("No decoder takes this data"));
+        default:
+            break;
         }
     }
     dib.Release();

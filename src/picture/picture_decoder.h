@@ -37,7 +37,8 @@ QImage decodeForSize(const QString &path, int maxWidth, int maxHeight, QSize *na
 
 // The preview's decode of a file of any picture kind for a preview area of `area` (the
 // client area less 150 across and 65 down): a JPEG as IJL::JpegReadForDisplay gives it,
-// any other kind at the size the preview fits it to. `natural` gets the picture's size.
+// any other kind at the size the preview fits it to. Data whose signature names no kind
+// is refused. `natural` gets the picture's size.
 bool ReadPictureForDisplay(cDIBSection &dib, const QString &path, QSize area, QSize &natural,
                            QByteArray &buffer, DecodeError *error = nullptr);
 
