@@ -115,7 +115,8 @@ int main(int argc, char *argv[]) {
         QDir().mkpath(dir);
         const QString first = dir + "/photo0." + k.ending;
         const bool made =
-            QByteArray(k.ending) == "heic"   ? run("heif-enc", {"-q", "80", jpeg, "-o", first})
+            QByteArray(k.ending) == "heic"
+                ? run("heif-enc", {"-q", "80", "-p", "preset=fast", jpeg, "-o", first})
             : QByteArray(k.ending) == "webp" ? run("vips", {"copy", jpeg, first + "[Q=85]"})
                                              : run("vips", {"copy", jpeg, first});
         if (!made) {
