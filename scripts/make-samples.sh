@@ -161,12 +161,12 @@ SVG
 ff -f lavfi -i "testsrc2=size=320x240:duration=1" -frames:v 1 download.tmp.png
 mv download.tmp.png download.jpg
 
-# Movies of today's kinds, one second each, and the sounds.
+# Movies of today's kinds, two seconds each, and the sounds.
 today() { # name video-codec audio-codec [muxer options...]
     local name=$1 video=$2 audio=$3
     shift 3
-    ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=1" \
-       -f lavfi -i "sine=frequency=440:duration=1" -c:v "$video" -c:a "$audio" -shortest "$@" "$name"
+    ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=2" \
+       -f lavfi -i "sine=frequency=440:duration=2" -c:v "$video" -c:a "$audio" -shortest "$@" "$name"
 }
 today clip.mp4 libx264 aac -pix_fmt yuv420p
 today clip.m4v libx264 aac -pix_fmt yuv420p
@@ -179,7 +179,7 @@ today clip.ogv libtheora libvorbis
 sound() { # name codec [options...]
     local name=$1 codec=$2
     shift 2
-    ff -f lavfi -i "sine=frequency=500:duration=1" -c:a "$codec" "$@" "$name"
+    ff -f lavfi -i "sine=frequency=500:duration=2" -c:a "$codec" "$@" "$name"
 }
 sound tune.flac flac
 sound tune.ogg libvorbis
