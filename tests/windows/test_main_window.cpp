@@ -548,7 +548,7 @@ class TestMainWindow : public QObject {
         r.ctx().toggles->settooltipson();
         QCOMPARE(tip(f.File1), QString("Right Click For PopUp Menu"));
         QCOMPARE(tip(r.button("play")), QString("Bk Gnd Music"));
-        QCOMPARE(tip(f.Combo1), QString("jpg-jpeg-gif-bmp"));
+        QCOMPARE(tip(f.Combo1), QString("jpg-jpeg-gif-bmp-png-webp-tif-tiff-heic-heif-avif-svg"));
         QTest::mouseClick(f.Ck[0], Qt::LeftButton);
         QVERIFY(s.ToolTipsSetting == "False" && f.Ck[0]->text() == "Tool Tips Off");
         QTRY_VERIFY(!QToolTip::isVisible());
