@@ -248,8 +248,8 @@ void PictureView::showDamagedView() {
 void PictureView::askAndAct(const QString &mode) {
     if (!m_ctx.dialog)
         return;
-    m_ctx.state.DialogChoice = QStringLiteral("3"); // closed without a choice: cancel
-    m_ctx.dialog->ShowOptionsDialog(mode);
+    // Closed without a choice: cancel, never "open" or "delete".
+    m_ctx.dialog->ShowOptionsDialog(mode, QStringLiteral("3"));
     actOnDialogChoice();
 }
 
@@ -261,7 +261,7 @@ void PictureView::actOnDialogChoice() {
     if (choice == 0)
         m_ctx.files->OpenInEditor();
     else if (choice == 1)
-        m_ctx.files->deleteCurrentFile();
+        m_ctx.files->DeleteSelectedFiles(); // the selected files, as the Delete key does
 }
 
 void PictureView::photo_Click() {
