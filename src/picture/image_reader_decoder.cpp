@@ -135,15 +135,23 @@ bool DecodeWithImageReader(QIODevice &device, const char *format, cDIBSection &o
     // Qt refuses pictures over 128 MB by default: a 24-megapixel picture of 16-bit
     // channels needs more. Its own size is allowed, within the pixel limit checked above.
     reader.setAllocationLimit(int((std::int64_t(stored.width()) * stored.height() * 8 >> 20) + 16));
+    const QSize reduced = ReducedSize(stored, UprightSize(wanted, orientation));
+    // Qt's PNG reader brings the rows down as it reads them: the whole picture is never
+    // held at full size.
+    QSize read = stored;
+    if (qstrcmp(format, "png") == 0 && reduced != stored &&
+        reader.supportsOption(QImageIOHandler::ScaledSize)) {
+        reader.setScaledSize(reduced);
+        read = reduced;
+    }
     QImage image = reader.read();
     if (image.isNull())
         return error.set(JpegCode::DecodeFailed, QStringLiteral("Qt: ") + reader.errorString());
-    if (image.size() != stored)
+    if (image.size() != read)
         return error.set(JpegCode::DecodeFailed, QStringLiteral("Qt: the picture is incomplete"));
     PixelLayout layout;
     if (!LayoutOf(image, layout))
         return error.set(JpegCode::TooLarge, QStringLiteral("Qt: out of memory"));
-    const QSize reduced = ReducedSize(stored, UprightSize(wanted, orientation));
     const PixelRows rows{image.constBits(), image.bytesPerLine(), image.width(), image.height(),
                          layout};
     cDIBSection decoded;
