@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Makes the sample collection that the run command and the tests use: pictures of every
 # listed kind (some larger than the preview, a portrait, a small one, a damaged JPEG, a
-# phone photo tagged to be turned upright), short movies and sounds. Everything is
+# phone photo tagged to be turned upright), short movies and sounds; then one file of each
+# kind of today's collections (PNG, WebP, TIFF, HEIC, AVIF, SVG, MP4, MKV, FLAC, Opus...). Everything is
 # generated here; nothing is downloaded.
 # Usage: make-samples.sh DEST_DIR
 set -euo pipefail
 dest=${1:?usage: make-samples.sh DEST_DIR}
-stamp="$dest/.complete-v7"
+stamp="$dest/.complete-v8"
 [ -f "$stamp" ] && exit 0
 mkdir -p "$dest"
 dest=$(cd "$dest" && pwd)
-stamp="$dest/.complete-v7"
+stamp="$dest/.complete-v8"
 cd "$dest"
 ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
 
@@ -74,6 +75,119 @@ ff -f lavfi -i "testsrc2=size=160x120:rate=25:duration=1" \
    -f lavfi -i "sine=frequency=220:duration=1" -c:v mpeg1video -c:a mp2 -shortest second.mpg
 head -c 4096 /dev/urandom > garbage.avi
 head -c 4096 /dev/urandom > garbage.mp3
+
+# Today's kinds. Pictures: a PNG and a WebP turned by their Exif (copied by ImageMagick from
+# the phone photo into PNG's eXIf chunk and WebP's EXIF chunk), a TIFF whose Orientation tag
+# says the same, a 16-bit TIFF, a PNG with transparent parts, a HEIC that carries a turn,
+# a plain HEIF and an AVIF, an SVG drawing and a PNG saved under a JPEG name.
+convert phone.jpg turned.png
+convert phone.jpg -quality 80 turned.webp
+convert phone.jpg -compress lzw turned.tif
+convert -size 320x200 gradient:white-teal -depth 16 deep.tiff
+convert -size 240x180 xc:none -fill 'rgba(200,0,0,0.5)' -draw 'circle 120,90 120,20' clear.png
+ff -f lavfi -i "testsrc2=size=400x300:duration=1" -frames:v 1 plain.tmp.png
+heif-enc -q 60 plain.tmp.png -o plain.tmp.heic >/dev/null
+# heif-enc writes no turn of its own: an "irot" property (a quarter turn clockwise, as
+# the phone photo's Exif 6) is added to its file.
+perl - plain.tmp.heic turned.heic 3 <<'PERL'
+# Adds an "irot" property (ANGLE x 90 degrees counter-clockwise) to the primary picture of
+# a HEIF file as heif-enc writes it: the box goes at the end of "ipco", the picture's
+# "ipma" entry names it, and the data offsets of "iloc" move past the longer "meta" box.
+use strict; use warnings;
+my ($in, $out, $angle) = @ARGV;
+open(my $fh, '<:raw', $in) or die "$in: $!"; local $/; my $d = <$fh>; close $fh;
+my $irot = pack('N a4 C', 9, 'irot', $angle);
+my $grow = length($irot) + 1; # the box and one more association
+sub box_at { my ($p) = @_; return (unpack('N', substr($d, $p, 4)), substr($d, $p + 4, 4)); }
+sub find_in { my ($from, $to, $type) = @_;
+    for (my $p = $from; $p < $to;) { my ($s, $t) = box_at($p); return $p if $t eq $type; $p += $s; }
+    die "no $type box\n"; }
+my $meta = find_in(0, length $d, 'meta');
+my ($metaSize) = box_at($meta);
+my $iloc = find_in($meta + 12, $meta + $metaSize, 'iloc');
+my $iprp = find_in($meta + 12, $meta + $metaSize, 'iprp');
+my ($iprpSize) = box_at($iprp);
+my $ipco = find_in($iprp + 8, $iprp + $iprpSize, 'ipco');
+my $ipma = find_in($iprp + 8, $iprp + $iprpSize, 'ipma');
+my ($ipcoSize) = box_at($ipco);
+my ($ipmaSize) = box_at($ipma);
+my $count = 0;
+for (my $p = $ipco + 8; $p < $ipco + $ipcoSize;) { my ($s) = box_at($p); $p += $s; $count++; }
+my $index = $count + 1;
+die "too many properties\n" if $index > 127;
+my $v = unpack('C', substr($d, $iloc + 8, 1));
+my ($b1, $b2) = unpack('CC', substr($d, $iloc + 12, 2));
+my ($offSize, $lenSize, $baseSize, $idxSize) = ($b1 >> 4, $b1 & 15, $b2 >> 4, $v >= 1 ? $b2 & 15 : 0);
+my $p = $iloc + 14;
+my $items = $v < 2 ? unpack('n', substr($d, $p, 2)) : unpack('N', substr($d, $p, 4));
+$p += $v < 2 ? 2 : 4;
+sub bump { my ($at, $size) = @_;
+    if ($size == 4) { substr($d, $at, 4) = pack('N', unpack('N', substr($d, $at, 4)) + $grow); }
+    elsif ($size == 8) { my ($h, $l) = unpack('NN', substr($d, $at, 8)); substr($d, $at, 8) = pack('NN', $h, $l + $grow); } }
+for (1 .. $items) {
+    $p += $v < 2 ? 2 : 4; # item ID
+    my $method = 0;
+    if ($v >= 1) { $method = unpack('n', substr($d, $p, 2)) & 15; $p += 2; }
+    $p += 2; # data reference index
+    bump($p, $baseSize) if $method == 0 && $baseSize; $p += $baseSize;
+    my $extents = unpack('n', substr($d, $p, 2)); $p += 2;
+    for (1 .. $extents) { bump($p + ($v >= 1 ? $idxSize : 0), $offSize) if $method == 0 && !$baseSize;
+                          $p += ($v >= 1 ? $idxSize : 0) + $offSize + $lenSize; }
+}
+my $ipmaVersion = unpack('C', substr($d, $ipma + 8, 1));
+die "wide ipma entries are not handled\n" if unpack('N', substr($d, $ipma + 8, 4)) & 1;
+my $e = $ipma + 16 + ($ipmaVersion < 1 ? 2 : 4);
+my $assoc = unpack('C', substr($d, $e, 1));
+# From the back of the file to its front, so that earlier positions stay valid.
+substr($d, $e + 1 + $assoc, 0) = pack('C', 0x80 | $index);
+substr($d, $e, 1) = pack('C', $assoc + 1);
+substr($d, $ipma, 4) = pack('N', $ipmaSize + 1);
+substr($d, $ipco + $ipcoSize, 0) = $irot;
+substr($d, $ipco, 4) = pack('N', $ipcoSize + length $irot);
+substr($d, $iprp, 4) = pack('N', $iprpSize + $grow);
+substr($d, $meta, 4) = pack('N', $metaSize + $grow);
+open(my $o, '>:raw', $out) or die "$out: $!"; print $o $d; close $o;
+PERL
+cp plain.tmp.heic still.heif
+heif-enc -A -q 60 plain.tmp.png -o plain.avif >/dev/null
+rm -f plain.tmp.png plain.tmp.heic
+cat > drawing.svg <<'SVG'
+<?xml version="1.0" encoding="UTF-8"?>
+<svg xmlns="http://www.w3.org/2000/svg" width="300" height="200" viewBox="0 0 300 200">
+  <rect width="300" height="200" fill="#1e5aa0"/>
+  <circle cx="150" cy="100" r="70" fill="#f0c020"/>
+</svg>
+SVG
+ff -f lavfi -i "testsrc2=size=320x240:duration=1" -frames:v 1 download.tmp.png
+mv download.tmp.png download.jpg
+
+# Movies of today's kinds, two seconds each, and the sounds.
+today() { # name video-codec audio-codec [muxer options...]
+    local name=$1 video=$2 audio=$3
+    shift 3
+    ff -f lavfi -i "testsrc2=size=320x240:rate=25:duration=2" \
+       -f lavfi -i "sine=frequency=440:duration=2" -c:v "$video" -c:a "$audio" -shortest "$@" "$name"
+}
+today clip.mp4 libx264 aac -pix_fmt yuv420p
+today clip.m4v libx264 aac -pix_fmt yuv420p
+today clip.mkv libx264 libvorbis -pix_fmt yuv420p
+today clip.webm libvpx libvorbis
+today clip.3gp mpeg4 aac -ar 16000
+today clip.mts libx264 ac3 -pix_fmt yuv420p -f mpegts
+today clip.m2ts libx264 ac3 -pix_fmt yuv420p -f mpegts -mpegts_m2ts_mode 1
+today clip.ogv libtheora libvorbis
+sound() { # name codec [options...]
+    local name=$1 codec=$2
+    shift 2
+    ff -f lavfi -i "sine=frequency=500:duration=2" -c:a "$codec" "$@" "$name"
+}
+sound tune.flac flac
+sound tune.ogg libvorbis
+sound tune.oga flac -f ogg
+sound tune.opus libopus
+sound tune.m4a aac
+sound tune.aac aac -f adts
+cp tune.mid tune.midi
 
 # A file the movie pattern lists but nothing recognizes, and one no pattern lists.
 printf 'not a movie' > gasf

@@ -398,12 +398,16 @@ void Application::openCommandLine(const QString &commandLine) {
             f.File1->setListIndex(int(listed));
     }
     SetDestinationDir(ctx, dir);
-    if (classify(s.CurrentFile, KindPlace::CommandLine) == MediaKind::Movie) {
+    // As a click opens it: movies in the large player, sounds in the small one.
+    const MediaKind kind = classify(s.CurrentFile, KindPlace::CommandLine);
+    if (kind == MediaKind::Movie) {
         f.photo->hide();
         f.MediaPlayer2->show();
         f.MediaPlayer2->setFileName(s.CurrentFile);
         f.MediaPlayer2->Play();
         ctx.preview->SizeMoviePlayer();
+    } else if (kind == MediaKind::Sound) {
+        ctx.preview->PlayInSmallPlayer();
     } else {
         ctx.picture->ShowPicture();
         f.photo->show();

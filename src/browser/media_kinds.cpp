@@ -1,6 +1,7 @@
 #include "browser/media_kinds.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <vector>
 
 namespace glimmerby {
@@ -19,26 +20,43 @@ struct PlaceLists {
     Keys picture;
 };
 
+// The kinds of today's collections, known at every place alike and tested after each
+// place's own endings. Compressed sounds play in the movie player as ".mp3" does.
+const Keys NewMovies{".mp4", ".m4v", ".mkv", "webm", ".3gp", ".mts", "m2ts", ".ogv"};
+const Keys NewLoudSounds{"flac", ".ogg", ".oga", "opus", ".m4a", ".aac"};
+const Keys NewSounds{"midi"};
+const Keys NewPictures{".png", "webp", ".tif", "tiff", "heic", "heif", "avif", ".svg"};
+
+Keys joined(Keys own, std::initializer_list<const Keys *> more) {
+    for (const Keys *keys : more)
+        own.insert(own.end(), keys->begin(), keys->end());
+    return own;
+}
+
+PlaceLists withNewKinds(const Keys &movie, const Keys &sound, const Keys &picture) {
+    return {joined(movie, {&NewMovies, &NewLoudSounds}), joined(sound, {&NewSounds}),
+            joined(picture, {&NewPictures})};
+}
+
 const PlaceLists &listsFor(KindPlace place) {
-    static const PlaceLists click{
-        {".wma", ".mp3", ".wmv", ".mpg", ".mpe", "mpeg", ".avi", ".asf", ".mov"},
-        {".wav", ".mid", ".rmi"},
-        {".jpg", "jpeg", ".gif", ".bmp"}};
-    static const PlaceLists next{{".wma", ".mp3", ".wmv", ".mpg", "mpeg", ".avi", ".asf", ".mpe"},
-                                 {".wav", ".mid", ".rmi"},
-                                 {"jpgt", ".jpg", "jpeg", ".gif", ".bmp"}};
-    static const PlaceLists previous{
-        {".wma", ".mp3", ".wmv", ".mpg", "mpeg", ".avi", ".asf", ".mpe"},
-        {".wav", ".mid", ".rmi"},
-        {".jpg", "jpeg", ".gif", ".bmp"}};
-    static const PlaceLists refresh{{".wma", ".mp3", ".wmv", ".mpg", "mpeg", ".avi", ".asf"},
-                                    {".wav", ".mid", ".rmi"},
-                                    {".jpg", "jpeg", ".gif", ".bmp"}};
-    static const PlaceLists commandLine{
-        {".wma", ".mp3", ".mpe", ".mpg", "mpeg", ".avi", ".wmv"}, {}, {}};
-    static const PlaceLists slideShow{{"mpeg", ".asf", ".mpg", ".mpe", ".avi", ".wmv"}, {}, {}};
+    // ".mov" is what phones record: a movie at every place, not on a click only.
+    static const PlaceLists click =
+        withNewKinds({".wma", ".mp3", ".wmv", ".mpg", ".mpe", "mpeg", ".avi", ".asf", ".mov"},
+                     {".wav", ".mid", ".rmi"}, {".jpg", "jpeg", ".gif", ".bmp"});
+    static const PlaceLists next =
+        withNewKinds({".wma", ".mp3", ".wmv", ".mpg", "mpeg", ".avi", ".asf", ".mpe", ".mov"},
+                     {".wav", ".mid", ".rmi"}, {"jpgt", ".jpg", "jpeg", ".gif", ".bmp"});
+    static const PlaceLists previous =
+        withNewKinds({".wma", ".mp3", ".wmv", ".mpg", "mpeg", ".avi", ".asf", ".mpe", ".mov"},
+                     {".wav", ".mid", ".rmi"}, {".jpg", "jpeg", ".gif", ".bmp"});
+    static const PlaceLists refresh =
+        withNewKinds({".wma", ".mp3", ".wmv", ".mpg", "mpeg", ".avi", ".asf", ".mov"},
+                     {".wav", ".mid", ".rmi"}, {".jpg", "jpeg", ".gif", ".bmp"});
+    static const PlaceLists slideShow{
+        joined({"mpeg", ".asf", ".mpg", ".mpe", ".avi", ".wmv", ".mov"}, {&NewMovies}), {}, {}};
     switch (place) {
     case KindPlace::ClickPreview:
+    case KindPlace::CommandLine: // the command line opens a file as a click does
         return click;
     case KindPlace::NextStep:
         return next;
@@ -46,8 +64,6 @@ const PlaceLists &listsFor(KindPlace place) {
         return previous;
     case KindPlace::Refresh:
         return refresh;
-    case KindPlace::CommandLine:
-        return commandLine;
     case KindPlace::SlideShow:
         break;
     }
@@ -70,7 +86,7 @@ MediaKind classify(const QString &path, KindPlace place) {
     if (inList(key, lists.picture))
         return MediaKind::Picture;
     if (place == KindPlace::CommandLine)
-        return MediaKind::Picture; // the picture loader gets everything else
+        return MediaKind::Picture; // the picture loader gets what a click does not know
     return MediaKind::Unrecognized;
 }
 
@@ -78,17 +94,34 @@ bool isSlideShowMovie(const QString &path) {
     return classify(path, KindPlace::SlideShow) == MediaKind::Movie;
 }
 
+// The endings of today's collections in the filter patterns and tool tips: each kind's
+// after the existing endings.
+#define GLIMMERBY_MOVIE_PATTERNS "*.mp4;*.m4v;*.mkv;*.webm;*.3gp;*.mts;*.m2ts;*.ogv"
+#define GLIMMERBY_PICTURE_PATTERNS "*.png;*.webp;*.tif;*.tiff;*.heic;*.heif;*.avif;*.svg"
+#define GLIMMERBY_SOUND_PATTERNS "*.flac;*.ogg;*.oga;*.opus;*.m4a;*.aac;*.midi"
+#define GLIMMERBY_MOVIE_TIPS "mp4-m4v-mkv-webm-3gp-mts-m2ts-ogv"
+#define GLIMMERBY_PICTURE_TIPS "png-webp-tif-tiff-heic-heif-avif-svg"
+#define GLIMMERBY_SOUND_TIPS "flac-ogg-oga-opus-m4a-aac-midi"
+
 const std::array<FilterChoice, FilterCount> &filterChoices() {
     static const std::array<FilterChoice, FilterCount> choices{{
-        {"Movies", "*.wmv;*.avi;*.mpg;*.mpe;*.mpeg;*asf;*mov", "avi-mpe-mpg-mpeg-asf-mov-wmv"},
-        {"Pictues", "*.jpg;*.jpeg;*.gif;*.bmp", "jpg-jpeg-gif-bmp"},
-        {"Movies & Pictues", "*.wmv;*.avi;*.mpg;*.mpe;*.mpeg;*asf;*mov;*.jpg;*.jpeg;*.gif;*.bmp",
-         "avi-mpe-mpg-mpeg-asf-mov-wmv-jpg-jpeg-gif-bmp"},
-        {"Music", "*.wma;*.mp3;*.wav;*.mid;*.rmi", "wma-mp3-wav-mid-rmi"},
+        {"Movies", "*.wmv;*.avi;*.mpg;*.mpe;*.mpeg;*asf;*mov;" GLIMMERBY_MOVIE_PATTERNS,
+         "avi-mpe-mpg-mpeg-asf-mov-wmv-" GLIMMERBY_MOVIE_TIPS},
+        {"Pictues", "*.jpg;*.jpeg;*.gif;*.bmp;" GLIMMERBY_PICTURE_PATTERNS,
+         "jpg-jpeg-gif-bmp-" GLIMMERBY_PICTURE_TIPS},
+        {"Movies & Pictues",
+         "*.wmv;*.avi;*.mpg;*.mpe;*.mpeg;*asf;*mov;*.jpg;*.jpeg;*.gif;*.bmp;" //
+         GLIMMERBY_MOVIE_PATTERNS ";" GLIMMERBY_PICTURE_PATTERNS,
+         "avi-mpe-mpg-mpeg-asf-mov-wmv-jpg-jpeg-gif-bmp-" GLIMMERBY_MOVIE_TIPS
+         "-" GLIMMERBY_PICTURE_TIPS},
+        {"Music", "*.wma;*.mp3;*.wav;*.mid;*.rmi;" GLIMMERBY_SOUND_PATTERNS,
+         "wma-mp3-wav-mid-rmi-" GLIMMERBY_SOUND_TIPS},
         {"All",
          "*.wma;*.wmv;*.avi;*.mpg;*.mpe;*.mpeg;*.jpg;*.jpeg;*.gif;*.bmp;*.mp3;*.wav;*.mid;*.rmi;"
-         "*asf;*mov",
-         "avi-mpe-mpg-mpeg-asf-mov-wmv-wma-jpg-jpeg-gif-bmp-mp3-wav-mid-rmi"},
+         "*asf;*mov;" GLIMMERBY_MOVIE_PATTERNS ";" GLIMMERBY_PICTURE_PATTERNS
+         ";" GLIMMERBY_SOUND_PATTERNS,
+         "avi-mpe-mpg-mpeg-asf-mov-wmv-wma-jpg-jpeg-gif-bmp-mp3-wav-mid-rmi-" GLIMMERBY_MOVIE_TIPS
+         "-" GLIMMERBY_PICTURE_TIPS "-" GLIMMERBY_SOUND_TIPS},
     }};
     return choices;
 }
@@ -98,8 +131,25 @@ QString initialFilePattern() {
 }
 
 QString musicFilePattern() {
-    return QStringLiteral("*.mp3;*.wav;*.mid;*.rmi");
+    return QStringLiteral("*.mp3;*.wav;*.mid;*.rmi;" GLIMMERBY_SOUND_PATTERNS);
 }
+
+QString newMovieTips() {
+    return QStringLiteral(GLIMMERBY_MOVIE_TIPS);
+}
+QString newPictureTips() {
+    return QStringLiteral(GLIMMERBY_PICTURE_TIPS);
+}
+QString newSoundTips() {
+    return QStringLiteral(GLIMMERBY_SOUND_TIPS);
+}
+
+#undef GLIMMERBY_MOVIE_PATTERNS
+#undef GLIMMERBY_PICTURE_PATTERNS
+#undef GLIMMERBY_SOUND_PATTERNS
+#undef GLIMMERBY_MOVIE_TIPS
+#undef GLIMMERBY_PICTURE_TIPS
+#undef GLIMMERBY_SOUND_TIPS
 
 FilePattern::FilePattern(const QString &patterns) : m_text(patterns) {
     for (const QString &part : patterns.split(u';', Qt::SkipEmptyParts)) {

@@ -1,7 +1,9 @@
 #pragma once
 // How a file is classified by its ending, and the patterns of the filter box.
 // Each place that classifies files has its own list of endings; the lists differ
-// on purpose (a ".mov" plays on a click but is not recognized by the next step).
+// on purpose (".mpe" is not refreshed as a movie, ".jpgt" is a picture on the next step
+// only). The kinds of today's collections (PNG, WebP, MP4, FLAC and so on) and ".mov"
+// are known at every place alike.
 
 #include <QString>
 #include <QStringList>
@@ -24,8 +26,8 @@ enum class KindPlace {
 // The last four characters of the path, lower-cased (shorter paths give shorter keys).
 QString endingKey(const QString &path);
 
-// The kind of the file at the given place. For CommandLine everything that is not a
-// movie counts as a picture; for SlideShow only Movie or Unrecognized is answered.
+// The kind of the file at the given place. CommandLine knows what a click knows and
+// counts everything else as a picture; SlideShow answers only Movie or Unrecognized.
 MediaKind classify(const QString &path, KindPlace place);
 
 // True when the slide show waits for this file: the movie endings of the show.
@@ -44,6 +46,11 @@ const std::array<FilterChoice, FilterCount> &filterChoices();
 QString initialFilePattern();
 // The pattern of the hidden list of sound files that feeds the background music.
 QString musicFilePattern();
+// The endings of today's kinds as the tool tips write them ("mp4-m4v-..."), to be put
+// after the existing endings of their kind.
+QString newMovieTips();
+QString newPictureTips();
+QString newSoundTips();
 
 // A compiled ";"-separated list of wildcard patterns, matched ignoring case.
 class FilePattern {

@@ -14,7 +14,9 @@
 #include "picture/picture_modifier.h"
 
 #include <QSet>
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 
 namespace glimmerby {
 
@@ -39,9 +41,12 @@ void CopyMove::stopPreview() {
 }
 
 bool CopyMove::isPicture() const {
+    // The destination's extension, in capitals: the first kinds, then today's.
+    static const char *const pictures[] = {".JPG", ".GIF",  ".JPEG", ".BMP",  ".PNG",  ".WEBP",
+                                           ".TIF", ".TIFF", ".HEIC", ".HEIF", ".AVIF", ".SVG"};
     const QString &ext = m_ctx.state.DstExt;
-    return ext == QLatin1String(".JPG") || ext == QLatin1String(".GIF") ||
-           ext == QLatin1String(".JPEG") || ext == QLatin1String(".BMP");
+    return std::any_of(std::begin(pictures), std::end(pictures),
+                       [&](const char *p) { return ext == QLatin1String(p); });
 }
 
 void CopyMove::startCommand() {

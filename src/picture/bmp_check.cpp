@@ -24,7 +24,10 @@ QSize CheckedBmpSize(const QString &fileName) {
     if (!IsRegularFile(fileName) || !file.open(QIODevice::ReadOnly))
         return {};
     const std::int64_t fileSize = file.size();
-    const QByteArray head = file.read(54);
+    return CheckedBmpSize(file.read(54), fileSize);
+}
+
+QSize CheckedBmpSize(const QByteArray &head, std::int64_t fileSize) {
     if (head.size() < 26 || head[0] != 'B' || head[1] != 'M')
         return {};
     const std::int64_t offset = U32(head, 10);

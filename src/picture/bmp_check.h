@@ -2,8 +2,10 @@
 // A look at a BMP file's headers before it is decoded: the image reader happily makes up
 // the pixels of a file whose pixel array lies beyond the end of the file.
 
+#include <QByteArray>
 #include <QSize>
 #include <QString>
+#include <cstdint>
 
 namespace glimmerby {
 
@@ -12,5 +14,7 @@ namespace glimmerby {
 // lies inside the file (for run-length coded ones, at least its start); otherwise an
 // invalid size.
 QSize CheckedBmpSize(const QString &fileName);
+// The same for a file of `fileSize` bytes that starts with `head` (54 bytes or more).
+QSize CheckedBmpSize(const QByteArray &head, std::int64_t fileSize);
 
 } // namespace glimmerby

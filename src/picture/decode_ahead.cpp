@@ -1,6 +1,6 @@
 #include "picture/decode_ahead.h"
 
-#include "picture/ijl.h"
+#include "picture/picture_decoder.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -78,8 +78,7 @@ void DecodeAhead::run() {
         lock.unlock();
 
         QSize natural;
-        const bool ok =
-            IJL::JpegReadForDisplay(m_work, job.path, job.target, natural, m_fileBuffer);
+        const bool ok = ReadPictureForDisplay(m_work, job.path, job.target, natural, m_fileBuffer);
 
         lock.lock();
         m_result.Swap(m_work);

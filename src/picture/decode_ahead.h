@@ -1,6 +1,6 @@
 #pragma once
 // Decodes the picture the user is likely to look at next on a worker thread, so that
-// stepping through a directory of large JPEG files shows each one at once. Only the quick
+// stepping through a directory of large pictures shows each one at once. Only the quick
 // preview decode runs here; anything that must report to the user (a damaged or unreadable
 // file) is decoded again on the UI thread, which shows the messages.
 

@@ -10,6 +10,9 @@ namespace glimmerby {
 // 1 to 8 as the tag says; 1 (as stored) when the file has no Exif segment before its first
 // scan or the tag is missing, malformed or out of range.
 int JpegExifOrientation(const unsigned char *data, std::size_t size);
+// The same for an Exif block as PNG's eXIf chunk and WebP's EXIF chunk hold it: a TIFF
+// header and its directories, with or without "Exif\0\0" in front.
+int TiffExifOrientation(const unsigned char *data, std::size_t size);
 
 // Orientations 5 to 8 swap width and height.
 inline bool OrientationSwapsSides(int orientation) {

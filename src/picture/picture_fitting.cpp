@@ -1,5 +1,7 @@
 #include "picture/picture_fitting.h"
 
+#include <algorithm>
+
 namespace glimmerby {
 
 QRect fitPicture(int pw, int ph, int scaleWidth, int scaleHeight) {
@@ -19,6 +21,12 @@ QRect fitPicture(int pw, int ph, int scaleWidth, int scaleHeight) {
     }
     const int left = (scaleWidth - width) / 2 + 70;
     return QRect(left, top, width, height);
+}
+
+QSize fittedSize(QSize natural, QSize area) {
+    const QRect fit =
+        fitPicture(natural.width(), natural.height(), area.width() + 150, area.height() + 65);
+    return QSize(std::max(1, fit.width()), std::max(1, fit.height()));
 }
 
 } // namespace glimmerby

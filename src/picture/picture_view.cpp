@@ -10,18 +10,46 @@
 #include "picture/cdibsection.h"
 #include "picture/decode_ahead.h"
 #include "picture/ijl.h"
+#include "picture/picture_decoder.h"
 #include "picture/picture_fitting.h"
 #include "picture/status_line.h"
 #include "shell/window_layout.h"
 #include "windows/form1.h"
 #include "windows/picture_widgets.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QPainter>
 #include <QScreen>
 
+#include <algorithm>
+#include <iterator>
+
 namespace glimmerby {
+
+namespace {
+
+bool isJpegExtension(const QString &lower) {
+    return lower == QLatin1String(".jpgt") || lower == QLatin1String(".jpg") ||
+           lower == QLatin1String(".jpeg");
+}
+
+// Today's picture kinds, decoded by content at the size they are fitted to.
+bool isDecodedByContent(const QString &lower) {
+    static const char *const kinds[] = {".png",  ".webp", ".tif",  ".tiff",
+                                        ".heic", ".heif", ".avif", ".svg"};
+    return std::any_of(std::begin(kinds), std::end(kinds),
+                       [&](const char *k) { return lower == QLatin1String(k); });
+}
+
+bool startsAsJpeg(const QString &path) {
+    QFile file(path);
+    return IsRegularFile(path) && file.open(QIODevice::ReadOnly) &&
+           SniffPicture(file.read(4)) == PictureFormat::Jpeg;
+}
+
+} // namespace
 
 PictureView::~PictureView() = default;
 
@@ -89,9 +117,12 @@ void PictureView::ShowPicture() {
     SplitPath(s.CurrentFile, dir, name, ext);
     const QString lower = ext.toLower();
     bool show = true;
-    if (lower == QLatin1String(".jpgt") || lower == QLatin1String(".jpg") ||
-        lower == QLatin1String(".jpeg")) {
+    if (isJpegExtension(lower)) {
         show = loadJpegForPreview();
+        if (!show)
+            showDamagedView();
+    } else if (isDecodedByContent(lower)) {
+        show = loadByContent(false);
         if (!show)
             showDamagedView();
     } else {
@@ -114,12 +145,6 @@ QSize PictureView::previewTarget() const {
     return QSize(std::max(1, f.ScaleWidth() - 150), std::max(1, f.ScaleHeight() - 65));
 }
 
-bool PictureView::isJpegName(const QString &path) const {
-    const QString key = path.right(5).toLower();
-    return key.endsWith(QLatin1String(".jpg")) || key == QLatin1String(".jpeg") ||
-           key == QLatin1String(".jpgt");
-}
-
 // One decode serves as the integrity check and as the picture shown: a complete decode at
 // a reduced scale reads all of the compressed data, so damage is found all the same. Only
 // when it fails does the full decode run, which reports the failure and leaves the part
@@ -137,11 +162,37 @@ bool PictureView::loadJpegForPreview() {
         f.photo->setPicture(displayImage(dib, displayLimit()), natural);
         return true;
     }
+    // A PNG or another picture saved under a JPEG name is shown by what it is; only data
+    // that no decoder takes is a damaged JPEG.
+    if (!startsAsJpeg(file) && loadByContent(true))
+        return true;
     if (!m_ctx.codec->LoadJpegFile(file))
         return false;
     f.photo->setPicture(displayImage(dib, displayLimit()),
                         QSize(dib.dib_width(), dib.dib_height()));
     return true;
+}
+
+bool PictureView::loadByContent(bool quiet) {
+    const QString &file = m_ctx.state.CurrentFile;
+    if (!m_ctx.codec)
+        return false;
+    cDIBSection &dib = m_ctx.codec->WorkDib();
+    QSize natural;
+    DecodeError why;
+    const QSize target = previewTarget();
+    if (m_ahead->take(file, target, dib, natural) ||
+        ReadPictureForDisplay(dib, file, target, natural, m_fileBuffer, &why)) {
+        m_ctx.form.photo->setPicture(displayImage(dib, displayLimit()), natural);
+        return true;
+    }
+    // As a JPEG that fails before its size is known: nothing to show, the codec's box.
+    dib.CleanUp();
+    if (!quiet)
+        m_ctx.codec->ReportJpegError(
+            why.message.isEmpty() ? QStringLiteral("FAILED TO READ IMAGE PARAMS") : why.message,
+            why.code != 0 ? why.code : JpegCode::NotJpeg);
+    return false;
 }
 
 void PictureView::prefetchNext() {
@@ -152,7 +203,10 @@ void PictureView::prefetchNext() {
     const QList<int> selected = list->selectedRows();
     const int next = selected.isEmpty() ? 0 : (selected.first() + 1) % count;
     const QString path = list->fullPath(next);
-    if (isJpegName(path) && path != m_ctx.state.CurrentFile)
+    QString dir, name, ext;
+    SplitPath(path, dir, name, ext);
+    const QString lower = ext.toLower();
+    if ((isJpegExtension(lower) || isDecodedByContent(lower)) && path != m_ctx.state.CurrentFile)
         m_ahead->prefetch(path, previewTarget());
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Loading the current file as a picture and fitting it into the preview area. A JPEG
 // that does not decode completely is shown as far as it decoded, at natural size, and
-// the user is asked what to do with it.
+// the user is asked what to do with it; so is a picture of today's kinds (PNG, WebP,
+// TIFF, HEIF, SVG) that no decoder takes, with nothing decoded to show.
 
 #include <QImage>
 #include <QObject>
@@ -40,8 +41,11 @@ class PictureView : public QObject {
     int displayLimit() const;
     // The size the preview decode must cover in the current window.
     QSize previewTarget() const;
-    bool isJpegName(const QString &path) const;
     bool loadJpegForPreview();
+    // A picture of today's kinds (or of another kind under a JPEG name): decoded by its
+    // content at the size it is fitted to. A failure shows the codec's box with the
+    // decoder's words, unless `quiet`.
+    bool loadByContent(bool quiet);
     void prefetchNext();
 
     AppContext &m_ctx;

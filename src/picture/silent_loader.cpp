@@ -1,7 +1,9 @@
 #include "picture/silent_loader.h"
 
 #include "picture/bmp_check.h"
+#include "picture/classic_decoders.h"
 #include "picture/ijl.h"
+#include "picture/picture_decoder.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -14,8 +16,6 @@ namespace glimmerby {
 
 namespace {
 
-constexpr qint64 MaxFileBytes = qint64(1) << 30;
-
 std::uint32_t Le16(const QByteArray &b, qsizetype at) {
     return std::uint8_t(b[at]) | std::uint32_t(std::uint8_t(b[at + 1])) << 8;
 }
@@ -23,6 +23,14 @@ std::uint32_t Le16(const QByteArray &b, qsizetype at) {
 std::uint32_t Le32(const QByteArray &b, qsizetype at) {
     return Le16(b, at) | Le16(b, at + 2) << 16;
 }
+
+bool Wanted(const std::function<QSize(QSize)> &target, QSize natural, QSize *out) {
+    if (out)
+        *out = natural;
+    return !target || !target(natural).isEmpty();
+}
+
+} // namespace
 
 // Keeps B, G, R of a 4-channel bitmap.
 bool ToThreeChannels(cDIBSection &dib) {
@@ -39,12 +47,6 @@ bool ToThreeChannels(cDIBSection &dib) {
     }
     dib.Swap(three);
     return true;
-}
-
-bool Wanted(const std::function<QSize(QSize)> &target, QSize natural, QSize *out) {
-    if (out)
-        *out = natural;
-    return !target || !target(natural).isEmpty();
 }
 
 // An uncompressed 24-bit BMP with the plain 40-byte header: its rows already are the
@@ -79,8 +81,8 @@ bool LoadPlainBmp(const QByteArray &data, cDIBSection &out, bool &handled,
     return true;
 }
 
-// GIF through giflib: the first frame on the logical screen, transparent and uncovered
-// parts white.
+namespace {
+
 struct GifReader {
     const QByteArray &data;
     qsizetype at = 0;
@@ -92,6 +94,11 @@ struct GifReader {
         return int(n);
     }
 };
+
+} // namespace
+
+// GIF through giflib: the first frame on the logical screen, transparent and uncovered
+// parts white.
 
 bool LoadGif(const QByteArray &data, cDIBSection &out, const std::function<QSize(QSize)> &target,
              QSize *natural) {
@@ -223,49 +230,9 @@ bool LoadOther(QByteArray data, const char *format, cDIBSection &out,
     return out.SetFromImage(image, 3);
 }
 
-bool LoadData(const QByteArray &data, const QString &path, cDIBSection &out,
-              const std::function<QSize(QSize)> &target, QSize *natural) {
-    const auto *bytes = reinterpret_cast<const unsigned char *>(data.constData());
-    if (data.size() >= 3 && bytes[0] == 0xff && bytes[1] == 0xd8 && bytes[2] == 0xff) {
-        const auto wanted = [&](QSize n) {
-            if (natural)
-                *natural = n;
-            return target ? target(n) : n;
-        };
-        return IJL::JpegReadScaled(out, bytes, std::size_t(data.size()), wanted) &&
-               ToThreeChannels(out);
-    }
-    if (data.startsWith("BM")) {
-        bool handled = false;
-        if (LoadPlainBmp(data, out, handled, target, natural))
-            return true;
-        if (handled)
-            return false;
-        // Other depths and headers: the reader, once the headers promise a whole picture.
-        if (!CheckedBmpSize(path).isValid())
-            return false;
-        return LoadOther(data, "bmp", out, target, natural);
-    }
-    if (data.startsWith("GIF87a") || data.startsWith("GIF89a"))
-        return LoadGif(data, out, target, natural);
-    return LoadOther(data, nullptr, out, target, natural);
-}
-
-} // namespace
-
 bool LoadPictureSilently(const QString &path, cDIBSection &out,
                          const std::function<QSize(QSize)> &target, QSize *natural) {
-    out.CleanUp();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() <= 0 || file.size() > MaxFileBytes)
-        return false;
-    const QByteArray data = file.readAll();
-    if (data.size() != file.size())
-        return false;
-    if (LoadData(data, path, out, target, natural) && !out.IsEmpty())
-        return true;
-    out.CleanUp();
-    return false;
+    return DecodePictureFile(path, out, target, natural);
 }
 
 } // namespace glimmerby

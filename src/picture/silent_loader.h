@@ -10,13 +10,14 @@
 
 namespace glimmerby {
 
-// Loads the file by its content (JPEG through the codec, BMP after a check of its
-// headers, GIF's first frame, anything else through the image reader) into `out` as an
-// upright 3-channel bitmap: CMYK becomes colour, transparent parts lie over white.
+// Loads the file by its content (DecodePictureFile: JPEG through the codec, BMP after a
+// check of its headers, GIF's first frame, PNG, TIFF, WebP, HEIF and SVG through their
+// libraries) into `out` as an upright 3-channel bitmap: CMYK becomes colour, transparent
+// parts lie over white.
 //
 // `target`, when given, is told the picture's natural size and answers the size the caller
-// will scale it to; a JPEG may then be decoded at a reduced scale that still covers that
-// size (other kinds load at full size). An empty answer stops the load (false).
+// will scale it to; the picture may then be decoded at a reduced scale that still covers
+// that size. An empty answer stops the load (false).
 // `natural` gets the natural size once it is known.
 //
 // False, with `out` empty, for a file that cannot be read, is not a picture, is damaged

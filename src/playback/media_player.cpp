@@ -24,6 +24,7 @@ constexpr int refreshIntervalMs = 250;
 
 bool isMidiFile(const QString &path) {
     return path.endsWith(QLatin1String(".mid"), Qt::CaseInsensitive) ||
+           path.endsWith(QLatin1String(".midi"), Qt::CaseInsensitive) ||
            path.endsWith(QLatin1String(".rmi"), Qt::CaseInsensitive);
 }
 

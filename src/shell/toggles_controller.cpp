@@ -178,13 +178,18 @@ void TogglesController::settooltipson() {
     for (const auto &b : buttons)
         f.toolbarButton(QString::fromLatin1(b[0]))->setToolTip(QString::fromLatin1(b[1]));
     f.photo->setToolTip(m_ctx.state.CurrentFile);
-    const char *filterTips[] = {
-        "avi-mpg-mpe-mpeg-asf-mov-wmv", "jpg-jpeg-gif-bmp",
-        "avi-mpg-mpe-mpeg-asf-mov-wmv-jpg-jpeg-gif-bmp", "mp3-wav-mid-rmi-wma",
-        "avi-mpg-mpe-mpeg-asf-mov-wmv-wma-jpg-jpeg-gif-bmp-mp3-wav-mid-rmi"};
+    // The endings of today's kinds follow each kind's existing ones.
+    const QString movies = u'-' + newMovieTips(), pictures = u'-' + newPictureTips(),
+                  sounds = u'-' + newSoundTips();
+    const QString filterTips[] = {
+        "avi-mpg-mpe-mpeg-asf-mov-wmv" + movies, "jpg-jpeg-gif-bmp" + pictures,
+        "avi-mpg-mpe-mpeg-asf-mov-wmv-jpg-jpeg-gif-bmp" + movies + pictures,
+        "mp3-wav-mid-rmi-wma" + sounds,
+        "avi-mpg-mpe-mpeg-asf-mov-wmv-wma-jpg-jpeg-gif-bmp-mp3-wav-mid-rmi" + movies + pictures +
+            sounds};
     const int index = f.Combo1->currentIndex();
     if (index >= 0 && index < 5)
-        f.Combo1->setToolTip(QString::fromLatin1(filterTips[index]));
+        f.Combo1->setToolTip(filterTips[index]);
 }
 
 void TogglesController::settooltipsoff() {

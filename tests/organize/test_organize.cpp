@@ -450,18 +450,23 @@ class TestOrganize : public QObject {
         r.checkReset();
     }
 
-    // A .PNG in an "as JPG" batch; "ModifyMove" onto itself with "Overwrite One".
+    // A sound in an "as JPG" batch, beside a HEIC photo that comes out upright;
+    // "ModifyMove" onto itself with "Overwrite One".
     void pictureBatches() {
         Running r;
         QVERIFY(r.start());
         const QByteArray jpeg = readAll(QStringLiteral(GLIMMERBY_SAMPLES_DIR) + "/narrow.jpg");
-        r.show({{"n.jpg", jpeg}, {"p.PNG", "png"}}, {"n.jpg", "p.PNG"});
+        const QByteArray heic = readAll(QStringLiteral(GLIMMERBY_SAMPLES_DIR) + "/turned.heic");
+        r.show({{"n.jpg", jpeg}, {"p.mp3", "sound"}, {"t.heic", heic}},
+               {"n.jpg", "p.mp3", "t.heic"});
         r.copy(1);
         QCOMPARE(r.boxes.texts() + r.boxes.titles(),
                  QStringList({"Can't Modify This Type of file", ""}));
-        QCOMPARE(names(r.target.path()), QStringList{"n.JPG"});
+        QCOMPARE(names(r.target.path()), QStringList({"n.JPG", "t.JPG"}));
+        QCOMPARE(QImage(r.target.filePath("t.JPG")).size(), QSize(300, 400));
         r.checkReset();
-        QVERIFY(QFile::remove(r.source.filePath("p.PNG")));
+        QVERIFY(QFile::remove(r.source.filePath("p.mp3")) &&
+                QFile::remove(r.source.filePath("t.heic")));
         SetDestinationDir(r.ctx(), r.source.path());
         r.show({}, {"n.jpg"});
         r.form().toolbarButton("useprops")->trigger();

@@ -1,10 +1,12 @@
 // The picture core: the bitmap, BMP and JPEG files in and out, EXIF orientation, the fuzz
-// corpus, the pipeline's turns, sizes and scaling, and the decode-ahead worker.
+// corpus, the pipeline's turns, sizes and scaling, the decode-ahead worker, and the
+// decoders of today's kinds (PNG, WebP, TIFF, HEIF, AVIF, SVG) read by content.
 
 #include "picture/bmp_rotate.h"
 #include "picture/decode_ahead.h"
 #include "picture/exif_orientation.h"
 #include "picture/ijl.h"
+#include "picture/picture_decoder.h"
 #include "picture/picture_pipeline.h"
 #include "picture/picture_scale.h"
 #include "picture/silent_loader.h"
@@ -444,8 +446,113 @@ class TestPicture : public QObject {
         QVERIFY(got.pixel(0, 0) == qRgb(255, 0, 0) && got.pixel(3, 3) == qRgb(255, 255, 255));
     }
 
+    // Each of today's kinds read by its content at its size, upright as the file says, over
+    // white; and at a reduced size, exactly what was asked for. The turned ones are the phone
+    // photo, stored lying on its side, as the JPEG path shows it.
+    void todayKinds_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QSize>("natural");
+        QTest::addColumn<int>("turn"); // against the phone photo shown upright; -1: not it
+        for (const char *row :
+             {"turned.png 300x400 0", "turned.webp 300x400 0", "turned.tif 300x400 0",
+              "turned.heic 300x400 0", "still.heif 400x300 -90", "plain.avif 400x300 -90",
+              "deep.tiff 320x200 -1", "clear.png 240x180 -1", "drawing.svg 300x200 -1",
+              "download.jpg 320x240 -1"}) {
+            const QStringList p = QString(row).split(' ');
+            const QStringList size = p[1].split('x');
+            QTest::newRow(row) << p[0] << QSize(size[0].toInt(), size[1].toInt()) << p[2].toInt();
+        }
+    }
+    void todayKinds() {
+        QFETCH(QString, name);
+        QFETCH(QSize, natural);
+        QFETCH(int, turn);
+        cDIBSection dib, half;
+        QSize seen;
+        DecodeError why;
+        QVERIFY2(DecodePictureFile(Samples + name, dib, {}, &seen, &why), qPrintable(why.message));
+        QCOMPARE(seen, natural);
+        QCOMPARE(QSize(dib.dib_width(), dib.dib_height()), natural);
+        QCOMPARE(dib.dib_channels(), 3);
+        const QImage got = dib.UprightImage();
+        if (turn >= 0) {
+            cDIBSection phone;
+            QVERIFY(LoadPictureSilently(Samples + "phone.jpg", phone));
+            const QImage upright = phone.UprightImage().transformed(QTransform().rotate(turn));
+            QVERIFY2(Difference(got, upright) < 6,
+                     qPrintable(QString::number(Difference(got, upright))));
+        }
+        const auto near = [&](QPoint at, QRgb want) {
+            const QRgb c = got.pixel(at);
+            return std::abs(qRed(c) - qRed(want)) + std::abs(qGreen(c) - qGreen(want)) +
+                       std::abs(qBlue(c) - qBlue(want)) <
+                   24;
+        };
+        if (name == "clear.png") // half-transparent red over white; the outside white
+            QVERIFY(near({120, 90}, qRgb(228, 128, 128)) && near({2, 2}, qRgb(255, 255, 255)));
+        if (name == "drawing.svg")
+            QVERIFY(near({150, 100}, qRgb(0xf0, 0xc0, 0x20)) &&
+                    near({3, 3}, qRgb(0x1e, 0x5a, 0xa0)));
+        if (name == "deep.tiff") // 16 bits a channel, taken down to 8
+            QVERIFY(near({5, 1}, qRgb(255, 255, 255)) && near({5, 198}, qRgb(0, 128, 128)));
+        // Half the size: exactly that, the same picture.
+        const QSize wanted = natural / 2;
+        QVERIFY(DecodePictureFile(Samples + name, half, [&](QSize) { return wanted; }));
+        QCOMPARE(QSize(half.dib_width(), half.dib_height()), wanted);
+        const QImage reduced = got.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        QVERIFY(Difference(half.UprightImage(), reduced) < 12);
+        // The core entry for thumbnails: within a box, upright, never enlarged.
+        QCOMPARE(decodeForSize(Samples + name, 100, 100).size(),
+                 natural.scaled(100, 100, Qt::KeepAspectRatio));
+        QCOMPARE(decodeForSize(Samples + name, 4000, 4000).size(), natural);
+    }
+
+    // Data no decoder takes, and pictures over the pixel limit, say why; nothing crashes.
+    void refusedPictures_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("code"); // 1: any failure
+        const QByteArray png = ReadFile(Samples + "turned.png");
+        const QByteArray webp = ReadFile(Samples + "turned.webp");
+        const QByteArray heic = ReadFile(Samples + "turned.heic");
+        QTest::newRow("words") << QByteArray("no picture here") << int(JpegCode::NotJpeg);
+        QTest::newRow("png cut") << png.left(png.size() / 2) << 1;
+        QTest::newRow("png header") << png.left(40) << 1;
+        QTest::newRow("webp cut") << webp.left(webp.size() / 2) << 1;
+        QTest::newRow("heic cut") << heic.left(heic.size() / 2) << 1;
+        QTest::newRow("heic start") << heic.left(64) << 1;
+        QTest::newRow("svg huge") << QByteArray("<svg xmlns='http://www.w3.org/2000/svg' "
+                                                "width='30000' height='30000'/>")
+                                  << int(JpegCode::TooLarge);
+        QTest::newRow("svg broken") << QByteArray("<svg><rect") << int(JpegCode::NotJpeg);
+    }
+    void refusedPictures() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, code);
+        cDIBSection dib;
+        DecodeError why;
+        QVERIFY(!DecodePictureData(bytes, dib, {}, nullptr, &why));
+        QVERIFY(dib.IsEmpty());
+        QVERIFY(code == 1 ? why.code < 0 : why.code == code);
+        QVERIFY(!why.message.isEmpty());
+    }
+
+    // "As .JPG File(s)" of a HEIC photo: an upright JPEG.
+    void heicConvertsToUprightJpeg() {
+        cDIBSection picture;
+        QCOMPARE(PreparePicture(Samples + "turned.heic", ChooseOperation("Convert", 0), 0, picture),
+                 PrepareOutcome::Ready);
+        RecordingBoxes boxes;
+        IJL ijl(boxes);
+        QVERIFY(ijl.JpegWrite(picture, file("turned.JPG"), 90));
+        QCOMPARE(QImageReader(file("turned.JPG")).size(), QSize(300, 400));
+        cDIBSection thumb;
+        QCOMPARE(PreparePicture(Samples + "turned.heic", PictureOperation::Resize, 79, thumb),
+                 PrepareOutcome::Ready);
+        QCOMPARE(QSize(thumb.dib_width(), thumb.dib_height()), QSize(59, 79));
+    }
+
     // The worker hands over what the UI thread would decode, once, only for the same file,
-    // unchanged, at the same size; damaged files and other kinds are left to the UI thread.
+    // unchanged, at the same size; damaged files are left to the UI thread.
     void decodeAhead() {
         for (int round = 0; round < 3; ++round) { // destroyed with work queued and running
             DecodeAhead busy;
@@ -459,12 +566,12 @@ class TestPicture : public QObject {
         DecodeAhead ahead;
         cDIBSection taken, direct;
         QSize natural, naturalDirect;
-        for (const QString &each : {path, Samples + "damaged.jpg", Samples + "small.gif"}) {
+        for (const QString &each : {Samples + "turned.heic", Samples + "damaged.jpg", path}) {
             ahead.prefetch(each, {650, 535});
             QTest::qWait(200); // the user rests on the current picture meanwhile
             QVERIFY(!ahead.take(each, {800, 800}, taken, natural));
             QVERIFY(!ahead.take(portrait, {650, 535}, taken, natural));
-            QCOMPARE(ahead.take(each, {650, 535}, taken, natural), each == path);
+            QCOMPARE(ahead.take(each, {650, 535}, taken, natural), !each.contains("damaged"));
             QVERIFY(!ahead.take(each, {650, 535}, taken, natural));
         }
         QVERIFY(IJL::JpegReadForDisplay(direct, path, {650, 535}, naturalDirect));

@@ -177,7 +177,17 @@ class TestMediaPlayer : public QObject {
             {"tune.rmi", Movie, 1.5, &silent},      {"beep.wav", Sound, 2, &silent},
             {"tune.mid", Sound, 1.5, &silent},      {"song.mp3", Music, 3, &silent},
             {"tune.mid", Music, 1.5, &silent},      {"beep.wav", Sound, 2, &systemOutput},
-            {"tune.mid", Sound, 1.5, &systemOutput}};
+            {"tune.mid", Sound, 1.5, &systemOutput},
+            // Today's kinds: movies and compressed sounds in the movie player, a FLAC as
+            // background music, a .midi in the sound player.
+            {"clip.mp4", Movie, 2, &silent},        {"clip.m4v", Movie, 2, &silent},
+            {"clip.mkv", Movie, 2, &silent},        {"clip.webm", Movie, 2, &silent},
+            {"clip.3gp", Movie, 2, &silent},        {"clip.mts", Movie, 2, &silent},
+            {"clip.m2ts", Movie, 2, &silent},       {"clip.ogv", Movie, 2, &silent},
+            {"tune.flac", Movie, 2, &silent},       {"tune.ogg", Movie, 2, &silent},
+            {"tune.oga", Movie, 2, &silent},        {"tune.opus", Movie, 2, &silent},
+            {"tune.m4a", Movie, 2, &silent},        {"tune.aac", Movie, 2, &silent},
+            {"tune.flac", Music, 2, &silent},       {"tune.midi", Sound, 1.5, &silent}};
         std::deque<Player> players;
         for (const Case &c : cases)
             players.emplace_back(c.role, *c.options)->setFileName(sample(c.file));

@@ -1,0 +1,28 @@
+#pragma once
+// Brings decoded pixels of any common 8-bit layout into a 3-channel bitmap of a given size:
+// transparent parts laid over white, a large reduction done first by averaging whole blocks
+// of pixels on all cores, then finished by the pipeline's own scaler.
+
+#include "picture/cdibsection.h"
+
+#include <cstddef>
+
+namespace glimmerby {
+
+// Byte order of one pixel; "x" is a byte that is not used, "a" straight (not
+// premultiplied) alpha.
+enum class PixelLayout { Rgb, Bgr, Rgbx, Bgrx, Rgba, Bgra };
+
+struct PixelRows {
+    const unsigned char *top = nullptr; // the picture's top row
+    std::ptrdiff_t stride = 0;          // bytes from one row to the one below (may be < 0)
+    int width = 0;
+    int height = 0;
+    PixelLayout layout = PixelLayout::Rgb;
+};
+
+// The picture scaled to width x height (its own size when either is 0). False, with `out`
+// empty, when the size is not acceptable or memory is short.
+bool ReducePixels(const PixelRows &source, cDIBSection &out, int width = 0, int height = 0);
+
+} // namespace glimmerby
