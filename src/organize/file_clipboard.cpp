@@ -97,8 +97,7 @@ void FileClipboard::paste() {
     f.PB->show();
     s.ExistsChoice = 6;
     s.BatchBusy = -1; // until the end: no key or menu runs inside the paste
-    f.MediaPlayer2->Stop();
-    f.MediaPlayer2->setFileName(QString());
+    f.MediaPlayer2->releaseFile();
     DurableMoves moves;
     for (int k = 0; k <= s.ClipCount; ++k) {
         if (m_ctx.toggles)

@@ -67,6 +67,7 @@ class Form1 : public QWidget {
     // Toolbar with its 18 positions; buttons with a key are reachable by it.
     QToolBar *Toolbar1;
     QAction *toolbarButton(const QString &key) const;
+    QList<QAction *> toolbarButtons() const; // the buttons with a key, left to right
     QAction *helpEntry; // the "about" button's drop-down entries
     QAction *aboutEntry;
     int toolbarPosition(const QString &key) const; // 1-based, 0 when unknown
@@ -81,7 +82,6 @@ class Form1 : public QWidget {
     // Preview area.
     ImageControl *photo;
     PictureBox *Picture1;
-    PictureBox *Picture2; // hidden drawing surface of the picture pipeline
     QScrollBar *HScroll1;
     QScrollBar *VScroll1;
     MediaPlayer *MediaPlayer2; // large movie player
@@ -120,6 +120,11 @@ class Form1 : public QWidget {
 
     QTimer *Timer1; // the slide-show timer
 
+    // Moves the focus to the next (or previous) control in the window's reading order.
+    bool focusNextControl(bool forward) { return focusNextPrevChild(forward); }
+    // The window's controls in reading order, as Tab visits them.
+    QList<QWidget *> readingOrder() const;
+
   signals:
     void keyDown(int key, Qt::KeyboardModifiers modifiers);
     void resized();
@@ -140,6 +145,7 @@ class Form1 : public QWidget {
     void buildPropertiesFrame();
     void buildMenus();
     void dockBars();
+    void setReadingOrder();
 
     std::array<QAction *, 18> m_toolbarPositions{};
 };
