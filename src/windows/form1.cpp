@@ -204,8 +204,9 @@ void Form1::buildOptionsFrame() {
     }
     for (QRadioButton *option : O)
         option->setAutoExclusive(true);
+    // Reached by Tab; a click leaves the keys where they were.
     for (QScrollBar *bar : HS)
-        bar->setFocusPolicy(Qt::TabFocus); // a click leaves the keys where they were
+        bar->setFocusPolicy(Qt::TabFocus);
     O[0]->setChecked(true); // "Restrict size To:" is the operation chosen at start
 }
 

@@ -68,7 +68,8 @@ class Form1 : public QWidget {
     QToolBar *Toolbar1;
     QAction *toolbarButton(const QString &key) const;
     QList<QAction *> toolbarButtons() const; // the buttons with a key, left to right
-    QAction *helpEntry; // the "about" button's drop-down entries
+    // The "about" button's drop-down entries.
+    QAction *helpEntry;
     QAction *aboutEntry;
     int toolbarPosition(const QString &key) const; // 1-based, 0 when unknown
 

@@ -264,14 +264,15 @@ class TestKeyCommands : public QObject {
         for (QWidget *w : std::initializer_list<QWidget *>{f.MediaPlayer2, f.MP, f.HScroll1,
                                                            f.VScroll1, f.SSFrame2})
             w->show();
-        const QStringList order{
-            "Mute", "Bk Gnd Music", "Slide Show", "Use Save As Properties",
-            "Set Save As Properties", "About / Help", "End Program", "Tool Tips On",
-            "Don't Show Splash", "Slide speed", "JPEG quality", "Restrict size To:",
-            "Restrict size", "Custom size", "Volume", "Directory list", "File list", "Filter", "Movie player", "Play", "Stop",
-            "Position", "Mute", "Sound player", "Play", "Stop", "Position", "Mute",
-            "Picture horizontal scroll", "Picture vertical scroll", "Title", "Copyright",
-            "Camera", "Engineering", "Comments", "Close", "Description"};
+        const QStringList order =
+            QString("Mute|Bk Gnd Music|Slide Show|Use Save As Properties|Set Save As Properties|"
+                    "About / Help|End Program|Tool Tips On|Don't Show Splash|Slide speed|"
+                    "JPEG quality|Restrict size To:|Restrict size|Custom size|Volume|"
+                    "Directory list|File list|Filter|Movie player|Play|Stop|Position|Mute|"
+                    "Sound player|Play|Stop|Position|Mute|Picture horizontal scroll|"
+                    "Picture vertical scroll|Title|Copyright|Camera|Engineering|Comments|Close|"
+                    "Description")
+                .split('|');
         QVERIFY(f.Text1->hasFocus());
         QStringList forward, back;
         for (int i = 0; i < order.size(); ++i) {
@@ -300,9 +301,12 @@ class TestKeyCommands : public QObject {
             f.MediaPlayer2->controlBar()->findChild<QAbstractSlider *>(),
             f.MP->controlBar()->findChild<QAbstractSlider *>()};
         const QList<std::pair<QObject *, QString>> names{
-            {f.Drive1, "Volume"},       {f.Drive1->view(), "Volumes"},
-            {f.Combo1, "Filter"},       {f.Combo1->lineEdit(), "Filter"},
-            {f.Combo1->view(), "Filters"}, {positions[0], "Position"},
+            {f.Drive1, "Volume"},
+            {f.Drive1->view(), "Volumes"},
+            {f.Combo1, "Filter"},
+            {f.Combo1->lineEdit(), "Filter"},
+            {f.Combo1->view(), "Filters"},
+            {positions[0], "Position"},
             {positions[1], "Position"},
             {f.Toolbar1->findChild<QToolButton *>("qt_toolbar_ext_button"), "More buttons"}};
         for (const auto &[object, name] : names)
@@ -310,9 +314,9 @@ class TestKeyCommands : public QObject {
         QCOMPARE(QAccessible::queryAccessibleInterface(f.Combo1)->text(QAccessible::Value),
                  QString("All"));
         const QList<QAccessible::Role> controls{
-            QAccessible::PushButton, QAccessible::CheckBox,   QAccessible::RadioButton,
-            QAccessible::ComboBox,   QAccessible::EditableText, QAccessible::Slider,
-            QAccessible::ScrollBar,  QAccessible::List,       QAccessible::ButtonMenu,
+            QAccessible::PushButton,     QAccessible::CheckBox,     QAccessible::RadioButton,
+            QAccessible::ComboBox,       QAccessible::EditableText, QAccessible::Slider,
+            QAccessible::ScrollBar,      QAccessible::List,         QAccessible::ButtonMenu,
             QAccessible::ButtonDropDown, QAccessible::ProgressBar};
         QStringList unnamed;
         for (QWidget *w : f.findChildren<QWidget *>()) {
