@@ -485,9 +485,9 @@ void Application::shutdown() {
     m_help->CloseHelp();
     if (m_about)
         m_about->close();
-    m_form->MediaPlayer2->setFileName(QString());
-    m_form->MP->setFileName(QString());
-    m_form->MediaPlayer1->setFileName(QString());
+    m_form->MediaPlayer2->releaseFile();
+    m_form->MP->releaseFile();
+    m_form->MediaPlayer1->releaseFile();
 }
 
 } // namespace glimmerby

@@ -12,10 +12,16 @@
 
 namespace glimmerby {
 
+bool isMenuKey(int key, Qt::KeyboardModifiers modifiers) {
+    const auto held = modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    return key == Qt::Key_Menu || (key == Qt::Key_F10 && held == Qt::ShiftModifier);
+}
+
 // ---- DriveListBox ----
 
 DriveListBox::DriveListBox(QWidget *parent) : QComboBox(parent) {
-    setAccessibleName(QStringLiteral("Drive list"));
+    setAccessibleName(QStringLiteral("Volume"));
+    view()->setAccessibleName(QStringLiteral("Volumes"));
     refreshVolumes();
     connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (index >= 0)
@@ -146,7 +152,18 @@ void DirListBox::fill() {
 }
 
 void DirListBox::keyPressEvent(QKeyEvent *e) {
-    QListWidget::keyPressEvent(e);
+    if (isMenuKey(e->key(), e->modifiers())) {
+        e->accept();
+        QListWidgetItem *item = currentItem();
+        QPoint at;
+        if (item) {
+            scrollToItem(item);
+            at = visualItemRect(item).bottomLeft();
+        }
+        emit mouseDown(Qt::RightButton, viewport()->mapToGlobal(at));
+    } else {
+        QListWidget::keyPressEvent(e);
+    }
     emit keyDown(e->key(), e->modifiers());
 }
 
@@ -245,14 +262,35 @@ QString FileListBox::fullPath(int index) const {
     return joinPath(m_path, m_names[index]);
 }
 
+QPoint FileListBox::menuPoint() {
+    const QList<int> rows = selectedRows();
+    const int row = listIndex() >= 0 ? listIndex() : (rows.isEmpty() ? -1 : rows.first());
+    QPoint at;
+    if (row >= 0) {
+        const QModelIndex index = m_model.index(row);
+        scrollTo(index);
+        at = visualRect(index).bottomLeft();
+    }
+    return viewport()->mapToGlobal(at);
+}
+
 void FileListBox::keyPressEvent(QKeyEvent *e) {
+    if (!m_keysDown.contains(e->key()))
+        m_keysDown << e->key();
     emit keyDown(e->key(), e->modifiers());
     e->accept(); // the list itself does not react
 }
 
 void FileListBox::keyReleaseEvent(QKeyEvent *e) {
-    emit keyUp(e->key(), e->modifiers());
     e->accept();
+    if (!m_keysDown.removeOne(e->key()))
+        return;
+    emit keyUp(e->key(), e->modifiers());
+}
+
+void FileListBox::focusOutEvent(QFocusEvent *e) {
+    m_keysDown.clear();
+    QListView::focusOutEvent(e);
 }
 
 void FileListBox::mousePressEvent(QMouseEvent *e) {

@@ -11,6 +11,9 @@
 
 namespace glimmerby {
 
+// Shift+F10 or the Menu key: the keyboard's way to open a control's pop-up menu.
+bool isMenuKey(int key, Qt::KeyboardModifiers modifiers);
+
 // The mounted, ready volumes. "The drive of a path" is the volume that holds it.
 class DriveListBox : public QComboBox {
     Q_OBJECT
@@ -47,6 +50,7 @@ class DirListBox : public QListWidget {
     void mouseDown(Qt::MouseButton button, const QPoint &globalPos);
 
   protected:
+    // The menu keys open the directory menu at the current directory, as a right-click.
     void keyPressEvent(QKeyEvent *e) override;
     void mousePressEvent(QMouseEvent *e) override;
 
@@ -81,6 +85,9 @@ class FileListBox : public QListView {
     void setSelected(int index, bool selected);
     QList<int> selectedRows() const;   // ascending
     QString fullPath(int index) const; // path and name joined
+    // Where a menu opened from the keyboard goes: under the current entry (scrolled into
+    // view), or the list's corner when there is none. Global coordinates.
+    QPoint menuPoint();
 
   signals:
     void keyDown(int key, Qt::KeyboardModifiers modifiers);
@@ -90,11 +97,15 @@ class FileListBox : public QListView {
 
   protected:
     void keyPressEvent(QKeyEvent *e) override;
+    // Only the release of a key pressed here counts: Tab's release arrives in the list
+    // Tab moved the focus to, and must not send the focus away again.
     void keyReleaseEvent(QKeyEvent *e) override;
+    void focusOutEvent(QFocusEvent *e) override;
     void mousePressEvent(QMouseEvent *e) override;
     void keyboardSearch(const QString &) override {} // typing never jumps to a name
 
   private:
+    QList<int> m_keysDown; // keys pressed while the list had the focus, not yet released
     QString m_path;
     FilePattern m_pattern;
     QStringList m_names;

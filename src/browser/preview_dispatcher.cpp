@@ -143,7 +143,7 @@ void PreviewDispatcher::PlayInSmallPlayer() {
     Form1 &f = m_ctx.form;
     f.MP->move(layout::SmallPlayerLeft, f.MP->y());
     f.MediaPlayer2->move(f.ScaleWidth(), f.MediaPlayer2->y());
-    f.MediaPlayer2->setFileName(QString());
+    f.MediaPlayer2->releaseFile();
     f.photo->hide();
     f.Picture1->hide();
     f.HScroll1->hide();

@@ -36,8 +36,7 @@ void CopyMove::step(const QString &text) {
 }
 
 void CopyMove::stopPreview() {
-    m_ctx.form.MediaPlayer2->Stop();
-    m_ctx.form.MediaPlayer2->setFileName(QString());
+    m_ctx.form.MediaPlayer2->releaseFile();
 }
 
 bool CopyMove::isPicture() const {

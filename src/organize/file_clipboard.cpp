@@ -84,8 +84,7 @@ void FileClipboard::paste() {
     f.PB->show();
     s.ExistsChoice = 6;
     s.BatchBusy = -1; // until the end: no key or menu runs inside the paste
-    f.MediaPlayer2->Stop();
-    f.MediaPlayer2->setFileName(QString());
+    f.MediaPlayer2->releaseFile();
     TransferBatch batch(m_ctx);
     const auto recheck = [this](const QString &taken) {
         return m_ctx.state.PasteDir + m_ctx.clash->MakeUniqueName(taken);

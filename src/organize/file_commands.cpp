@@ -34,8 +34,7 @@ void FileCommands::deleteRows(const QList<int> &rows) {
     Form1 &f = m_ctx.form;
     AppState &s = m_ctx.state;
     // A previewed movie must be released before its file can go.
-    f.MediaPlayer2->Stop();
-    f.MediaPlayer2->setFileName(QString());
+    f.MediaPlayer2->releaseFile();
     // The neighbour above the last deleted file is where the selection goes afterwards.
     for (int row : rows)
         s.ReselectName = row > 0 ? f.File1->item(row - 1) : QString();

@@ -29,8 +29,7 @@ void RenameCommand::ReName() {
     if (!m_ctx.inputs || !m_ctx.clash)
         return;
     s.ExistsChoice = 6;
-    f.MediaPlayer2->Stop();
-    f.MediaPlayer2->setFileName(QString()); // a previewed movie is released
+    f.MediaPlayer2->releaseFile(); // a previewed movie lets go of its file
     const QList<int> rows = f.File1->selectedRows();
     if (rows.isEmpty())
         return; // the directory itself is not the user's file to rename here

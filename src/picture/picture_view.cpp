@@ -13,6 +13,7 @@
 #include "picture/picture_decoder.h"
 #include "picture/picture_fitting.h"
 #include "picture/status_line.h"
+#include "playback/slide_show.h"
 #include "shell/window_layout.h"
 #include "windows/form1.h"
 #include "windows/picture_widgets.h"
@@ -89,7 +90,7 @@ void PictureView::clearPreview() {
     f.HScroll1->hide();
     f.VScroll1->hide();
     f.Picture1->hide();
-    f.MediaPlayer2->setFileName(QString());
+    f.MediaPlayer2->releaseFile();
     f.MediaPlayer2->hide();
     f.MediaPlayer2->move(f.ScaleWidth(), f.MediaPlayer2->y());
     f.MP->Pause();
@@ -212,10 +213,7 @@ void PictureView::prefetchNext() {
 
 void PictureView::showDamagedView() {
     Form1 &f = m_ctx.form;
-    AppState &s = m_ctx.state;
-    f.Timer1->stop();
-    s.SlideShowOn = 0;
-    f.toolbarButton(QStringLiteral("slideshow"))->setChecked(false);
+    m_ctx.slideShow->setOn(false);
 
     const cDIBSection &dib = m_ctx.codec->WorkDib();
     f.Picture1->setGeometry(layout::DamagedViewLeft, layout::DamagedViewTop, dib.dib_width(),

@@ -32,8 +32,9 @@ QToolButton *makeButton(QWidget *parent, QStyle::StandardPixmap icon, const QStr
     button->setToolTip(tip);
     button->setAccessibleName(tip);
     button->setAutoRaise(true);
-    // Keys belong to the player, which passes them to the window.
-    button->setFocusPolicy(Qt::NoFocus);
+    // Tab reaches it; a click leaves the keys with the player, which passes them on to
+    // the window. Keys a button does not use go up to the player as well.
+    button->setFocusPolicy(Qt::TabFocus);
     return button;
 }
 
@@ -45,8 +46,10 @@ ControlBar::ControlBar(QWidget *parent) : QWidget(parent) {
     m_mute = makeButton(this, QStyle::SP_MediaVolume, tr("Mute"));
     m_mute->setCheckable(true);
     m_slider = new QSlider(Qt::Horizontal, this);
-    m_slider->setFocusPolicy(Qt::NoFocus);
+    m_slider->setAccessibleName(tr("Position"));
+    m_slider->setFocusPolicy(Qt::TabFocus);
     m_slider->setRange(0, 0);
+    m_slider->setSingleStep(2 * sliderScale); // the arrow keys step as the window's keys do
     m_time = new QLabel(timeText(0, 0), this);
     // The time shown is the label's accessible name; its role is the description.
     m_time->setAccessibleDescription(tr("Position and length"));
@@ -66,9 +69,8 @@ ControlBar::ControlBar(QWidget *parent) : QWidget(parent) {
     connect(m_slider, &QSlider::sliderReleased, this,
             [this] { emit seekRequested(double(m_slider->value()) / sliderScale); });
     connect(m_slider, &QSlider::actionTriggered, this, [this](int action) {
-        // Clicks on the groove (page steps) seek at once; dragging seeks on release.
-        if (action == QAbstractSlider::SliderPageStepAdd ||
-            action == QAbstractSlider::SliderPageStepSub)
+        // Clicks on the groove and keys seek at once; dragging seeks on release.
+        if (action != QAbstractSlider::SliderMove && action != QAbstractSlider::SliderNoAction)
             emit seekRequested(double(m_slider->sliderPosition()) / sliderScale);
     });
 }
@@ -87,6 +89,10 @@ void ControlBar::showState(double position, double duration, bool playing) {
         m_slider->setValue(int(position * sliderScale));
     }
     m_time->setText(timeText(position, duration));
+}
+
+QList<QWidget *> ControlBar::controls() const {
+    return {m_playPause, m_stop, m_slider, m_mute};
 }
 
 void ControlBar::showMuted(bool muted) {

@@ -17,6 +17,7 @@ class ControlBar : public QWidget {
 
     void showState(double position, double duration, bool playing);
     void showMuted(bool muted);
+    QList<QWidget *> controls() const; // left to right
 
     // "m:ss / m:ss", or with hours when the length needs them.
     static QString timeText(double position, double duration);

@@ -291,6 +291,10 @@ QWidget *MediaPlayer::controlBar() const {
     return m_controls;
 }
 
+QList<QWidget *> MediaPlayer::controls() const {
+    return m_controls ? m_controls->controls() : QList<QWidget *>();
+}
+
 QWidget *MediaPlayer::fullScreenWindow() const {
     return m_fullScreen;
 }
@@ -344,18 +348,6 @@ void MediaPlayer::refreshControls() {
     if (!m_controls || !m_controls->isVisible())
         return;
     m_controls->showState(CurrentPosition(), duration(), isPlaying());
-}
-
-bool MediaPlayer::event(QEvent *event) {
-    // Tab and Backtab would move the focus on; the window's key commands want them.
-    if (event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            keyPressEvent(static_cast<QKeyEvent *>(event));
-            return true;
-        }
-    }
-    return QWidget::event(event);
 }
 
 void MediaPlayer::keyPressEvent(QKeyEvent *event) {

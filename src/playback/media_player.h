@@ -44,6 +44,9 @@ class MediaPlayer : public QWidget {
     // reports nothing but OpenFailed.
     void setFileName(const QString &path);
     QString fileName() const { return m_fileName; }
+    // Stops the player and closes its file, so that the file can be moved, renamed or
+    // deleted at once.
+    void releaseFile() { setFileName(QString()); }
 
     void Play();  // starts or resumes the loaded file; after its end, plays it again
     void Stop();  // stops playing and goes back to the start
@@ -68,6 +71,8 @@ class MediaPlayer : public QWidget {
     // else null), the control bar, and the full-screen window while there is one.
     QOpenGLWidget *videoWidget() const;
     QWidget *controlBar() const;
+    // The control bar's controls, left to right, in the order Tab reaches them.
+    QList<QWidget *> controls() const;
     QWidget *fullScreenWindow() const;
 
   signals:
@@ -78,7 +83,6 @@ class MediaPlayer : public QWidget {
     void OpenFailed(); // the loaded file could not be played
 
   protected:
-    bool event(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;

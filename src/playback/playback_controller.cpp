@@ -103,8 +103,7 @@ void PlaybackController::pauseMusic() {
 
 void PlaybackController::NextMusicTrack() {
     Form1 &f = m_ctx.form;
-    f.MediaPlayer2->Pause();
-    f.MediaPlayer2->setFileName(QString());
+    f.MediaPlayer2->releaseFile();
     m_musicFailures = 0;
     playNextTrack();
 }
@@ -145,7 +144,7 @@ void PlaybackController::focusKeyField() {
 void PlaybackController::onMovieEnd() {
     AppState &s = m_ctx.state;
     if (s.SlideShowOn != 1)
-        m_ctx.form.MediaPlayer2->setFileName(QString()); // let go of the file
+        m_ctx.form.MediaPlayer2->releaseFile();
     else if (!m_ctx.slideShow->advanceAfterEnd())
         return;
     focusKeyField();
@@ -160,7 +159,7 @@ void PlaybackController::onSoundEnd() {
     if (f.MP->fileName() != s.CurrentFile)
         return;
     if (s.SlideShowOn != 1)
-        f.MediaPlayer2->setFileName(QString());
+        f.MediaPlayer2->releaseFile();
     else if (!m_ctx.slideShow->advanceAfterEnd())
         return;
     m_ctx.slideShow->applyTimerRule();

@@ -10,6 +10,7 @@
 #include "organize/file_commands.h"
 #include "picture/status_line.h"
 #include "playback/playback_controller.h"
+#include "playback/slide_show.h"
 #include "windows/cover_screen.h"
 #include "windows/dialog_box.h"
 #include "windows/form1.h"
@@ -45,6 +46,8 @@ const QList<QStringList> &KeyCommands::mixers() {
 
 bool KeyCommands::Form_KeyDown(int key, Qt::KeyboardModifiers shift) {
     AppState &s = m_ctx.state;
+    if (windowKey(key, shift))
+        return true;
     m_ctx.form.Timer1->stop();
     if (s.BatchBusy != 0)
         return false;
@@ -53,6 +56,23 @@ bool KeyCommands::Form_KeyDown(int key, Qt::KeyboardModifiers shift) {
     applyTimerRule();
     s.BatchBusy = 0;
     return true;
+}
+
+bool KeyCommands::windowKey(int key, Qt::KeyboardModifiers shift) {
+    Form1 &f = m_ctx.form;
+    const bool plain = !(shift & (Qt::ControlModifier | Qt::AltModifier));
+    if (plain && (key == Qt::Key_Tab || key == Qt::Key_Backtab)) {
+        f.focusNextControl(key == Qt::Key_Tab && !(shift & Qt::ShiftModifier));
+        return true;
+    }
+    // Menus stay closed while a batch or a typing field holds BatchBusy: the key then goes
+    // the way of every key, and only stops the timer.
+    if (isMenuKey(key, shift) && m_ctx.state.BatchBusy == 0) {
+        // As a right-click on the current entry would.
+        m_ctx.preview->PreviewClicked(Qt::RightButton, {}, f.File1->menuPoint());
+        return true;
+    }
+    return false;
 }
 
 void KeyCommands::applyTimerRule() {
@@ -176,8 +196,7 @@ void KeyCommands::showCoverScreen() {
     AppState &s = m_ctx.state;
     m_cover->show();
     if (f.MediaPlayer2->fileName().isEmpty()) {
-        s.SlideShowOn = 0;
-        f.toolbarButton(QStringLiteral("slideshow"))->setChecked(false);
+        m_ctx.slideShow->setOn(false);
     } else {
         s.MovieStopped = -1;
         f.MediaPlayer2->Stop();
@@ -211,10 +230,7 @@ void KeyCommands::deleteKey() {
     // A held Delete would go on deleting file after file unasked.
     if (m_lastKeyRepeated)
         return;
-    MediaPlayer *player = m_ctx.form.MediaPlayer2;
-    player->Pause();
-    player->setCurrentPosition(0);
-    player->setFileName(QString()); // the file is released
+    m_ctx.form.MediaPlayer2->releaseFile();
     if (m_ctx.files)
         m_ctx.files->DeleteSelectedFiles();
 }
@@ -236,10 +252,8 @@ void KeyCommands::musicKey(int key) {
 }
 
 void KeyCommands::toggleSlideShow() {
-    Form1 &f = m_ctx.form;
     AppState &s = m_ctx.state;
-    s.SlideShowOn = s.SlideShowOn == 1 ? 0 : 1;
-    f.toolbarButton(QStringLiteral("slideshow"))->setChecked(s.SlideShowOn == 1);
+    m_ctx.slideShow->setOn(s.SlideShowOn != 1); // 1 becomes 0, anything else 1
     const QString name = firstSelectedName();
     if (!name.isEmpty())
         s.ReselectName = name;

@@ -17,7 +17,9 @@ class KeyCommands : public QObject {
     explicit KeyCommands(AppContext &ctx);
 
     // Carries out at most one command for the key. False (the key is left to the control
-    // that has it) only while another command or a batch runs; true otherwise.
+    // that has it) only while another command or a batch runs; true otherwise. Tab and
+    // Shift+Tab move the focus and Shift+F10 and the Menu key open the file menu, before
+    // the table, which would take every key.
     bool Form_KeyDown(int key, Qt::KeyboardModifiers shift);
 
     // The cover screen Esc brings up.
@@ -30,6 +32,7 @@ class KeyCommands : public QObject {
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
+    bool windowKey(int key, Qt::KeyboardModifiers shift);
     void command(int key, Qt::KeyboardModifiers shift);
     void applyTimerRule();
     void playSelected();

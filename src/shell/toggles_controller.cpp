@@ -26,11 +26,9 @@ TogglesController::TogglesController(AppContext &ctx) : QObject(&ctx.form), m_ct
     for (int i = 0; i < 3; ++i)
         connect(f.HS[i], &QScrollBar::valueChanged, this, [this, i] { HS_Change(i); });
     connect(f.T[0], &QLineEdit::textChanged, this, [this] { T_Change(); });
-    for (const char *key : {"mute", "play", "slideshow", "useprops", "props", "about", "exit"}) {
-        QAction *button = f.toolbarButton(QString::fromLatin1(key));
+    for (QAction *button : f.toolbarButtons())
         connect(button, &QAction::triggered, this,
-                [this, key] { Toolbar1_ButtonClick(QString::fromLatin1(key)); });
-    }
+                [this, key = button->objectName()] { Toolbar1_ButtonClick(key); });
     connect(f.helpEntry, &QAction::triggered, this, [this] { emit helpRequested(); });
     connect(f.aboutEntry, &QAction::triggered, this, [this] { emit aboutRequested(); });
     for (QRadioButton *option : f.O)
@@ -168,15 +166,8 @@ void TogglesController::settooltipson() {
                             "Modify Status"};
     for (int i = 0; i < 4; ++i)
         f.SBPanels[i]->setToolTip(QString::fromLatin1(panels[i]));
-    const char *buttons[][2] = {{"mute", "Mute"},
-                                {"play", "Bk Gnd Music"},
-                                {"slideshow", "Slide Show"},
-                                {"useprops", "Use Save As Properties"},
-                                {"props", "Set Save As Properties"},
-                                {"about", "About / Help"},
-                                {"exit", "End Program"}};
-    for (const auto &b : buttons)
-        f.toolbarButton(QString::fromLatin1(b[0]))->setToolTip(QString::fromLatin1(b[1]));
+    for (QAction *button : f.toolbarButtons()) // each button's text is its tool tip
+        button->setToolTip(button->text());
     f.photo->setToolTip(m_ctx.state.CurrentFile);
     // The endings of today's kinds follow each kind's existing ones.
     const QString movies = u'-' + newMovieTips(), pictures = u'-' + newPictureTips(),
@@ -199,8 +190,8 @@ void TogglesController::settooltipsoff() {
         w->setToolTip(QString());
     for (QLabel *panel : f.SBPanels)
         panel->setToolTip(QString());
-    for (const char *key : {"mute", "play", "slideshow", "useprops", "props", "about", "exit"})
-        f.toolbarButton(QString::fromLatin1(key))->setToolTip(QString());
+    for (QAction *button : f.toolbarButtons())
+        button->setToolTip(QString());
     QToolTip::hideText();
 }
 

@@ -2,9 +2,11 @@
 
 #include "browser/pane_widgets.h"
 #include "shell/window_layout.h"
+#include "windows/combo_box_names.h"
 #include "windows/picture_widgets.h"
 #include "windows/thumbnail_grid.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QStyle>
@@ -25,6 +27,7 @@ void KeyField::mouseDoubleClickEvent(QMouseEvent *e) {
 Form1::Form1(const PlayerOptions &playerOptions, QWidget *parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Form1"));
     setAccessibleName(QStringLiteral("Glimmerby"));
+    nameComboBoxesByRole(); // before the first combo box is made
     buildLeftColumn();
     buildPreview(playerOptions);
     buildThumbnailGrid();
@@ -36,6 +39,7 @@ Form1::Form1(const PlayerOptions &playerOptions, QWidget *parent) : QWidget(pare
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
     dockBars();
+    setReadingOrder();
 }
 
 Form1::~Form1() = default;
@@ -46,7 +50,12 @@ void Form1::buildLeftColumn() {
     Text1 = new KeyField(this);
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setAccessibleName(QStringLiteral("Key commands"));
+    Text1->setAccessibleDescription(QStringLiteral("Keys typed here are the window's commands"));
     Text1->passKeysOnly = true;
+    // Tab passes it by: it takes the focus back by itself, and Tab from it goes on from the
+    // file list. Its own edit menu would stand in for the file menu of the Menu key.
+    Text1->setFocusPolicy(Qt::ClickFocus);
+    Text1->setContextMenuPolicy(Qt::PreventContextMenu);
     Text1->setGeometry(0, DriveTop, 1, 1);
 
     Drive1 = new DriveListBox(this);
@@ -59,9 +68,11 @@ void Form1::buildLeftColumn() {
     File2->setAccessibleName(QStringLiteral("Music list"));
     File2->hide();
     Combo1 = new QComboBox(this);
-    Combo1->setAccessibleName(QStringLiteral("File filter"));
+    Combo1->setAccessibleName(QStringLiteral("Filter"));
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Combo1->lineEdit()->setAccessibleName(QStringLiteral("Filter"));
+    Combo1->view()->setAccessibleName(QStringLiteral("Filters"));
     Combo1->setGeometry(0, 222, ColumnWidth, ComboHeight);
 }
 
@@ -75,9 +86,6 @@ void Form1::buildPreview(const PlayerOptions &playerOptions) {
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setGeometry(DamagedViewLeft, DamagedViewTop, 0, 0);
     Picture1->hide();
-    Picture2 = new PictureBox(this);
-    Picture2->setAccessibleName(QStringLiteral("Drawing surface"));
-    Picture2->hide();
 
     HScroll1 = new QScrollBar(Qt::Horizontal, this);
     HScroll1->setAccessibleName(QStringLiteral("Picture horizontal scroll"));
@@ -87,6 +95,7 @@ void Form1::buildPreview(const PlayerOptions &playerOptions) {
     // set at each display. QScrollBar wants minimum <= maximum, so they run inverted.
     HScroll1->setInvertedAppearance(false);
     for (QScrollBar *bar : {HScroll1, VScroll1}) {
+        bar->setFocusPolicy(Qt::TabFocus);
         bar->setSingleStep(10);
         bar->setPageStep(100);
         bar->hide();
@@ -203,6 +212,9 @@ void Form1::buildOptionsFrame() {
     }
     for (QRadioButton *option : O)
         option->setAutoExclusive(true);
+    // Reached by Tab; a click leaves the keys where they were.
+    for (QScrollBar *bar : HS)
+        bar->setFocusPolicy(Qt::TabFocus);
     O[0]->setChecked(true); // "Restrict size To:" is the operation chosen at start
 }
 
@@ -258,7 +270,14 @@ void Form1::buildToolbar() {
         a->setObjectName(QString::fromLatin1(b.key));
         a->setToolTip(QString::fromLatin1(b.tip));
         a->setCheckable(b.twoState);
+        // Reached by Tab, but a click leaves the keys where they were.
+        Toolbar1->widgetForAction(a)->setFocusPolicy(Qt::TabFocus);
         m_toolbarPositions[next++] = a;
+    }
+    // The button that shows the buttons a narrow window has no room for.
+    if (auto *more = Toolbar1->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button"))) {
+        more->setAccessibleName(QStringLiteral("More buttons"));
+        more->setFocusPolicy(Qt::TabFocus);
     }
     // "About / Help" drops down its two entries.
     QAction *about = toolbarButton(QStringLiteral("about"));
@@ -277,6 +296,14 @@ QAction *Form1::toolbarButton(const QString &key) const {
         if (a && !a->isSeparator() && a->objectName() == key)
             return a;
     return nullptr;
+}
+
+QList<QAction *> Form1::toolbarButtons() const {
+    QList<QAction *> buttons;
+    for (QAction *a : m_toolbarPositions)
+        if (a && !a->isSeparator())
+            buttons << a;
+    return buttons;
 }
 
 int Form1::toolbarPosition(const QString &key) const {
@@ -358,6 +385,34 @@ void Form1::dockBars() {
     const int sbHeight = 17;
     SB->setGeometry(0, height() - sbHeight, width(), sbHeight);
     keepBarsOnTop();
+}
+
+QList<QWidget *> Form1::readingOrder() const {
+    // The toolbar, the options frame it opens over the left column, the left column from
+    // the top, then the preview: the players with their controls, the damaged picture's
+    // bars, the properties panel over them and the description at the bottom.
+    QList<QWidget *> order;
+    for (QAction *a : Toolbar1->actions())
+        if (QWidget *w = Toolbar1->widgetForAction(a); w && w->focusPolicy() != Qt::NoFocus)
+            order << w;
+    if (auto *more = Toolbar1->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button")))
+        order << more;
+    order << Ck[0] << Ck[1] << HS[0] << HS[1] << O[0] << T[0] << HS[2] << O[1] << O[2] << O[3];
+    // The focus field stands where the file list's keys go.
+    order << Drive1 << Dir1 << File1 << Text1 << Combo1;
+    for (MediaPlayer *player : {MediaPlayer2, MP})
+        order << player << player->controls();
+    order << HScroll1 << VScroll1;
+    for (KeyField *field : MT)
+        order << field;
+    order << Command1 << Text2;
+    return order;
+}
+
+void Form1::setReadingOrder() {
+    const QList<QWidget *> order = readingOrder();
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void Form1::keepBarsOnTop() {

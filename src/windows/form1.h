@@ -69,7 +69,9 @@ class Form1 : public QWidget {
     // key are reachable by it.
     QToolBar *Toolbar1;
     QAction *toolbarButton(const QString &key) const;
-    QAction *helpEntry; // the "about" button's drop-down entries
+    QList<QAction *> toolbarButtons() const; // the buttons with a key, left to right
+    // The "about" button's drop-down entries.
+    QAction *helpEntry;
     QAction *aboutEntry;
     int toolbarPosition(const QString &key) const; // 1-based, 0 when unknown
 
@@ -83,7 +85,6 @@ class Form1 : public QWidget {
     // Preview area.
     ImageControl *photo;
     PictureBox *Picture1;
-    PictureBox *Picture2; // hidden drawing surface of the picture pipeline
     QScrollBar *HScroll1;
     QScrollBar *VScroll1;
     MediaPlayer *MediaPlayer2; // large movie player
@@ -125,6 +126,11 @@ class Form1 : public QWidget {
 
     QTimer *Timer1; // the slide-show timer
 
+    // Moves the focus to the next (or previous) control in the window's reading order.
+    bool focusNextControl(bool forward) { return focusNextPrevChild(forward); }
+    // The window's controls in reading order, as Tab visits them.
+    QList<QWidget *> readingOrder() const;
+
   signals:
     void keyDown(int key, Qt::KeyboardModifiers modifiers);
     void resized();
@@ -146,6 +152,7 @@ class Form1 : public QWidget {
     void buildPropertiesFrame();
     void buildMenus();
     void dockBars();
+    void setReadingOrder();
 
     std::array<QAction *, 19> m_toolbarPositions{};
 };

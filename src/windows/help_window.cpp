@@ -4,10 +4,30 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QTextBrowser>
 #include <QUrl>
 
 namespace glimmerby {
+
+namespace {
+
+// Esc closes the window it watches, as it closes the program's other windows.
+class EscapeCloses : public QObject {
+  public:
+    using QObject::QObject;
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() != QEvent::KeyPress ||
+            static_cast<QKeyEvent *>(event)->key() != Qt::Key_Escape)
+            return false;
+        static_cast<QWidget *>(watched)->close();
+        return true;
+    }
+};
+
+} // namespace
 
 QString findHelpFile(const QString &appDir) {
     const QString beside = QDir(appDir).filePath(HelpFileName);
@@ -42,6 +62,7 @@ void Help::ShowHelp() {
         m_window->setOpenExternalLinks(false);
         m_window->resize(640, 560);
         m_window->setSource(QUrl::fromLocalFile(m_file), QTextDocument::HtmlResource);
+        m_window->installEventFilter(new EscapeCloses(m_window));
         if (m_main)
             m_window->move(m_main->geometry().topLeft() + QPoint(40, 40));
     }

@@ -21,6 +21,7 @@
 #include "windows/qt_file_dialogs.h"
 #include "windows/thumbnail_grid.h"
 
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -125,6 +126,17 @@ void press(Running &r, const QString &route, int key, int mods = 0) {
         focus->clearFocus();
     QKeyEvent e(QEvent::KeyPress, key, Qt::KeyboardModifiers(mods), QString(), route == "held");
     QApplication::sendEvent(target, &e);
+}
+
+// What a screen reader reads as the widget's name.
+QString nameOf(QObject *object) {
+    QAccessibleInterface *a = object ? QAccessible::queryAccessibleInterface(object) : nullptr;
+    return a ? a->text(QAccessible::Name) : QString("(none)");
+}
+
+// A key through the display server, to whichever control has the focus.
+void typeKey(Form1 &f, int key, int mods = 0) {
+    QTest::keyClick(f.windowHandle(), Qt::Key(key), Qt::KeyboardModifiers(mods));
 }
 
 } // namespace
@@ -244,6 +256,127 @@ class TestKeyCommands : public QObject {
         QTRY_VERIFY(player->isPlaying());
         press(r, "player", Qt::Key_Delete); // releases the playing movie and deletes it
         QVERIFY(player->fileName().isEmpty() && !QFile::exists(r.in + "a.mpg"));
+    }
+
+    // Every control is named by its role; Tab and Shift+Tab visit all of them in reading
+    // order, the focus field standing where the file list is. The options are one stop,
+    // the chosen one; the arrows choose among them.
+    void tabOrderAndNames() {
+        Running r({"landscape.jpg"});
+        Form1 &f = r.form();
+        f.toolbarButton("props")->trigger(); // the options frame; the focus field has the keys
+        for (QWidget *w : std::initializer_list<QWidget *>{f.MediaPlayer2, f.MP, f.HScroll1,
+                                                           f.VScroll1, f.SSFrame2})
+            w->show();
+        const QStringList order =
+            QString("Mute|Bk Gnd Music|Slide Show|Use Save As Properties|Set Save As Properties|"
+                    "About / Help|End Program|Tool Tips On|Don't Show Splash|Slide speed|"
+                    "JPEG quality|Restrict size To:|Restrict size|Custom size|Volume|"
+                    "Directory list|File list|Filter|Movie player|Play|Stop|Position|Mute|"
+                    "Sound player|Play|Stop|Position|Mute|Picture horizontal scroll|"
+                    "Picture vertical scroll|Title|Copyright|Camera|Engineering|Comments|Close|"
+                    "Description")
+                .split('|');
+        QVERIFY(f.Text1->hasFocus());
+        QStringList forward, back;
+        for (int i = 0; i < order.size(); ++i) {
+            typeKey(f, Qt::Key_Tab);
+            forward << nameOf(QApplication::focusWidget());
+        }
+        for (int i = 0; i < order.size(); ++i) {
+            typeKey(f, Qt::Key_Tab, Qt::ShiftModifier);
+            back.prepend(nameOf(QApplication::focusWidget()));
+        }
+        const qsizetype filter = order.indexOf("Filter"); // where Tab goes from the field
+        QCOMPARE(forward, order.mid(filter) + order.mid(0, filter));
+        QCOMPARE(back, order.mid(filter - 1) + order.mid(0, filter - 1));
+        f.O[0]->setFocus();
+        typeKey(f, Qt::Key_Down);
+        QVERIFY(f.O[1]->hasFocus() && f.O[1]->isChecked());
+        // A key in the file list sends the focus to the field; Shift+Tab finds the list.
+        f.File1->setFocus();
+        typeKey(f, Qt::Key_Down);
+        QVERIFY(f.Text1->hasFocus());
+        typeKey(f, Qt::Key_Tab, Qt::ShiftModifier);
+        QVERIFY(f.File1->hasFocus());
+
+        // Named by role, never by the value shown; every control has a name.
+        QAbstractSlider *positions[] = {
+            f.MediaPlayer2->controlBar()->findChild<QAbstractSlider *>(),
+            f.MP->controlBar()->findChild<QAbstractSlider *>()};
+        const QList<std::pair<QObject *, QString>> names{
+            {f.Drive1, "Volume"},
+            {f.Drive1->view(), "Volumes"},
+            {f.Combo1, "Filter"},
+            {f.Combo1->lineEdit(), "Filter"},
+            {f.Combo1->view(), "Filters"},
+            {positions[0], "Position"},
+            {positions[1], "Position"},
+            {f.Toolbar1->findChild<QToolButton *>("qt_toolbar_ext_button"), "More buttons"}};
+        for (const auto &[object, name] : names)
+            QCOMPARE(nameOf(object), name);
+        QCOMPARE(QAccessible::queryAccessibleInterface(f.Combo1)->text(QAccessible::Value),
+                 QString("All"));
+        const QList<QAccessible::Role> controls{
+            QAccessible::PushButton,     QAccessible::CheckBox,     QAccessible::RadioButton,
+            QAccessible::ComboBox,       QAccessible::EditableText, QAccessible::Slider,
+            QAccessible::ScrollBar,      QAccessible::List,         QAccessible::ButtonMenu,
+            QAccessible::ButtonDropDown, QAccessible::ProgressBar};
+        QStringList unnamed;
+        for (QWidget *w : f.findChildren<QWidget *>()) {
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+            const bool listsOwn = w->parentWidget() && // a list's own scroll bars
+                                  w->parentWidget()->objectName().startsWith("qt_scrollarea");
+            if (a && controls.contains(a->role()) && !listsOwn && nameOf(w).isEmpty())
+                unnamed << w->metaObject()->className() + (":" + w->objectName());
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+    }
+
+    // Shift+F10 and the Menu key open the file menu at the current entry, as a right-click
+    // there does; the directory list opens its own; not while BatchBusy holds the menus.
+    void menuKeys_data() {
+        QTest::addColumn<QString>("route");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("mods");
+        QTest::addColumn<QString>("menu");
+        const int shift = Qt::ShiftModifier;
+        QTest::newRow("list, Shift+F10") << "list" << int(Qt::Key_F10) << shift << "file";
+        QTest::newRow("field, Menu") << "field" << int(Qt::Key_Menu) << 0 << "file";
+        QTest::newRow("player, Shift+F10") << "player" << int(Qt::Key_F10) << shift << "file";
+        QTest::newRow("directories, Menu") << "dirs" << int(Qt::Key_Menu) << 0 << "directory";
+        QTest::newRow("list, F10") << "list" << int(Qt::Key_F10) << 0 << "";
+        QTest::newRow("list, Ctrl+Shift+F10")
+            << "list" << int(Qt::Key_F10) << int(shift | Qt::ControlModifier) << "";
+        QTest::newRow("busy, Menu") << "busy" << int(Qt::Key_Menu) << 0 << "";
+    }
+    void menuKeys() {
+        QFETCH(QString, route);
+        QFETCH(int, key);
+        QFETCH(int, mods);
+        QFETCH(QString, menu);
+        Running r({"a.jpg", "b.jpg"});
+        Form1 &f = r.form();
+        f.File1->setListIndex(1);
+        const QMap<QString, QWidget *> routes{
+            {"list", f.File1}, {"player", f.MediaPlayer2}, {"dirs", f.Dir1}};
+        QWidget *focus = routes.value(route, f.Text1);
+        f.MediaPlayer2->show();
+        focus->setFocus();
+        if (route == "busy")
+            r.state().BatchBusy = -1;
+        typeKey(f, key, mods);
+        QMenu *open = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QCOMPARE(open == f.mnupop ? "file" : open == f.mnuDirPop ? "directory" : "", menu);
+        if (open == f.mnupop) {
+            QCOMPARE(r.current(), QString("b.jpg"));
+            const QRect row = f.File1->visualRect(f.File1->model()->index(1, 0));
+            QCOMPARE(open->pos(), f.File1->viewport()->mapToGlobal(row.bottomLeft()));
+        }
+        if (open)
+            open->close();
+        QCOMPARE(r.state().BatchBusy, std::int16_t(route == "busy" ? -1 : 0));
+        r.state().BatchBusy = 0;
     }
 
     void escapeShowsTheCoverScreen() {

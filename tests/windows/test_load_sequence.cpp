@@ -146,8 +146,8 @@ class TestLoadSequence : public QObject {
     }
 
     // Without "ShowSplash=True" no splash; the about window minimises the main window until
-    // it closes, one at a time; its Help opens the one help window, closed at shutdown; its
-    // lines name this executable.
+    // it closes, one at a time; its Help opens the one help window, closed by Esc and at
+    // shutdown; its lines name this executable.
     void aboutAndHelpWindows() {
         AppSandbox r;
         QVERIFY(
@@ -172,6 +172,9 @@ class TestLoadSequence : public QObject {
             QTRY_VERIFY(!r.app->aboutWindow());
             QVERIFY(!(r.form().windowState() & Qt::WindowMinimized));
         }
+        r.form().helpEntry->trigger(); // Esc closes it
+        QTest::keyClick(r.app->help()->window(), Qt::Key_Escape);
+        QTRY_COMPARE(visible("Glimmerby Help"), 0);
         r.form().helpEntry->trigger();
         QCOMPARE(visible("Glimmerby Help"), 1);
         QVERIFY(r.app->help()->window()->toPlainText().contains("Readme"));

@@ -297,10 +297,11 @@ class TestProgramProcess : public QObject {
 
     // A picture named on the command line; "ReName File" from the file list's menu; a click in
     // the list; Ctrl+C, Ctrl+V and a directory named in the box that asks where; Delete; the
-    // toolbar's mute, which outlives the program, and its slide show stepping by itself.
+    // menu opened by Shift+F10; the toolbar's mute, which outlives the program, and its slide
+    // show stepping by itself.
     void clicksMenusAndKeys() {
         Program p(Clickable);
-        for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
+        for (const char *name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"})
             QVERIFY(QFile::copy(Samples + "grey.jpg", p.media(name)));
         const QString copies = p.dir.filePath("copies");
         QVERIFY(QDir().mkpath(copies));
@@ -323,6 +324,11 @@ class TestProgramProcess : public QObject {
         p.key("Delete");
         QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(p.media("b.jpg")), 10000);
         p.click(30, p.fileRow()); // c.jpg
+        p.key("shift+F10");
+        for (const char *key : {"Up", "Up", "Up", "Up", "Up", "Return"}) // "Delete File"
+            p.key(key);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(p.media("c.jpg")), 10000);
+        p.click(30, p.fileRow()); // d.jpg
         p.click(12, 12);          // mute, the toolbar's first button
         p.click(64, 12);          // slide show
         QTRY_VERIFY_WITH_TIMEOUT(p.title().endsWith("/media/renamed.jpg"), 30000);
