@@ -100,7 +100,7 @@ QByteArray makeMidi(int seed) {
     event(0, {0xc0, seed * 7 % 128});
     event(0, {0xc1, (seed * 13 + 32) % 128});
     const int beats = 16 + seed * 11 % 104; // a quarter note is half a second
-    std::mt19937 random(unsigned(seed));
+    std::mt19937 random{unsigned(seed)};
     for (int beat = 0; beat < beats; ++beat) {
         const int melody = 60 + int(random() % 24), bass = 36 + int(random() % 12);
         event(0, {0x90, melody, 90});

@@ -35,6 +35,8 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <sys/resource.h>
+#include <ctime>
 #include <unistd.h>
 #include <vector>
 
@@ -207,6 +209,20 @@ template <typename Work> double timeMs(Work &&work) {
     return t.nsecsElapsed() / 1e6;
 }
 
+// Processor time of this thread and of the finished child processes, in milliseconds: on a
+// shared machine these move far less with the load than wall time does.
+inline double threadCpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+inline double childrenCpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
 // A line of /proc/self/status in megabytes ("VmRSS", "VmHWM").
 inline double statusMegabytes(const char *key) {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -320,7 +336,7 @@ inline void makePhotoJpeg(const QString &path, int width, int height, int seed =
     cDIBSection dib;
     if (!dib.Create(width, height, 3))
         cannotRun(QStringLiteral("no memory for a %1 x %2 picture").arg(width).arg(height));
-    std::mt19937 random(unsigned(seed));
+    std::mt19937 random{unsigned(seed)};
     for (int y = 0; y < height; ++y) {
         unsigned char *row = dib.TopRow(y);
         for (int x = 0; x < width; ++x) {
