@@ -125,8 +125,8 @@ int main(int argc, char **argv) {
     if (sched_setaffinity(0, sizeof one, &one) != 0)
         std::fprintf(stderr, "could not pin to core 0\n");
 
-    const QString base = argc > 1 && argv[1][0] ? QString::fromLocal8Bit(argv[1])
-                                                : QStringLiteral("/dev/shm");
+    const QString base =
+        argc > 1 && argv[1][0] ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/dev/shm");
     QTemporaryDir dir(base + "/glimmerby-bench-XXXXXX");
     if (!dir.isValid())
         cannotRun(QStringLiteral("no temporary directory under ") + base);
@@ -158,8 +158,8 @@ int main(int argc, char **argv) {
     if (!WritePpm(MakePicture(1600, 1200, 4242), gifSource) ||
         !Tool("convert", {gifSource, "-colors", "256", gif}))
         cannotRun(QStringLiteral("cannot make the pictures in ") + dir.path());
-    std::printf("%d JPEGs of 4000 x 3000 (%lld bytes each), BMP %lld bytes, GIF %lld bytes\n", Files,
-                QFile(jpegs[0]).size(), QFile(bmp).size(), QFile(gif).size());
+    std::printf("%d JPEGs of 4000 x 3000 (%lld bytes each), BMP %lld bytes, GIF %lld bytes\n",
+                Files, QFile(jpegs[0]).size(), QFile(bmp).size(), QFile(gif).size());
 
     PrintedBoxes boxes;
     IJL ijl(boxes);

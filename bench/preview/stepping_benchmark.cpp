@@ -184,8 +184,8 @@ void makeMixedFolder(const QString &dir, int files) {
             if (haveFfmpeg && i % 18 == 5) {
                 // An MP3 (played by the large player) now and then.
                 if (!runTool(QStringLiteral("ffmpeg"),
-                             {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-f",
-                              "lavfi", "-i", QStringLiteral("sine=frequency=%1:duration=4").arg(300 + i),
+                             {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-f", "lavfi",
+                              "-i", QStringLiteral("sine=frequency=%1:duration=4").arg(300 + i),
                               base + QStringLiteral(".mp3")}))
                     cannotRun(QStringLiteral("ffmpeg could not make ") + base + ".mp3");
                 break;
@@ -264,9 +264,8 @@ int stepFolder(const Folder &folder) {
         }
     }
     if (moved < folder.presses)
-        cannotRun(QStringLiteral("Down moved on %1 times in %2 presses")
-                      .arg(moved)
-                      .arg(folder.presses));
+        cannotRun(
+            QStringLiteral("Down moved on %1 times in %2 presses").arg(moved).arg(folder.presses));
     const double plateau =
         *std::max_element(atPauses.end() - std::min<qsizetype>(5, atPauses.size()), atPauses.end());
     std::printf("%s: last file %s, %.1f s of stepping\n", qPrintable(folder.name),

@@ -33,10 +33,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <random>
 #include <sys/resource.h>
-#include <ctime>
 #include <unistd.h>
 #include <vector>
 
@@ -282,7 +282,8 @@ inline bool runTool(const QString &program, const QStringList &arguments) {
 }
 
 // Milliseconds a tool takes; a failing tool ends the run.
-inline double timeTool(const QString &program, const QStringList &arguments, bool thenSync = false) {
+inline double timeTool(const QString &program, const QStringList &arguments,
+                       bool thenSync = false) {
     QElapsedTimer t;
     t.start();
     if (!runTool(program, arguments))
