@@ -14,17 +14,16 @@
 
 namespace glimmerby {
 
+void ShowFileError(MessageBoxes &boxes) {
+    boxes.show(QStringLiteral(
+                   "File Error: Check Path to PSP in Glimmerby.INI file or Refresh the FileList"),
+               ProgramTitle);
+}
+
 FileCommands::FileCommands(AppContext &ctx) : QObject(&ctx.form), m_ctx(ctx) {
     startDetached = [](const QString &program, const QStringList &arguments) {
         return QProcess::startDetached(program, arguments);
     };
-}
-
-void FileCommands::fileError() {
-    m_ctx.boxes.show(
-        QStringLiteral(
-            "File Error: Check Path to PSP in Glimmerby.INI file or Refresh the FileList"),
-        ProgramTitle);
 }
 
 void FileCommands::DeleteSelectedFiles() {
@@ -54,34 +53,17 @@ void FileCommands::deleteRows(const QList<int> &rows) {
     m_ctx.browser->RefreshFileList(s.ReselectName);
 }
 
-void FileCommands::deleteCurrentFile() {
-    Form1 &f = m_ctx.form;
-    const QString current = m_ctx.state.CurrentFile;
-    for (int row = 0; row < f.File1->listCount(); ++row) {
-        if (f.File1->fullPath(row) == current) {
-            deleteRows({row});
-            return;
-        }
-    }
-    // Not in the list (another filter, another directory): delete it all the same.
-    f.MediaPlayer2->Stop();
-    f.MediaPlayer2->setFileName(QString());
-    if (QFileInfo(current).isFile())
-        QFile::remove(current);
-    m_ctx.browser->RefreshFileList(m_ctx.state.ReselectName);
-}
-
 void FileCommands::OpenInEditor() {
     const QString editor = m_ctx.state.EditorPath;
     const QString file = m_ctx.state.CurrentFile;
     const QFileInfo program(editor);
     if (!program.isFile() || !program.isExecutable() || !QFileInfo(file).isFile()) {
-        fileError();
+        ShowFileError(m_ctx.boxes);
         return;
     }
     // The picture is one argument; no shell sees the path.
     if (!startDetached(editor, {file}))
-        fileError();
+        ShowFileError(m_ctx.boxes);
 }
 
 } // namespace glimmerby

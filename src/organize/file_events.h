@@ -1,26 +1,50 @@
 #pragma once
-// One place that hears of every file a command has finished copying, moving, renaming or
-// pasting, so that what belongs to a file (its description) can follow it.
+// One place that hears what became of every file a command copied, moved, renamed, pasted
+// or wrote through the picture pipeline: whatever keeps track of the user's files (a
+// journal, an undo list) listens here.
 
 #include <QObject>
 #include <QString>
 
 namespace glimmerby {
 
+// How a command meant to take a file along.
+enum class Way {
+    Copy,   // the source stays; the destination is new or replaced
+    Move,   // the source name goes once the destination holds the file
+    Rename, // a move within one directory, by "ReName File"
+};
+
+// What became of one file.
+enum class FileOutcome {
+    Done,       // the destination holds the file (for a move, see sourceKept)
+    Skipped,    // the user's answer left it alone ("Skip One", a question closed unanswered)
+    PassedOver, // it could not be handled and is as it was; reason says why
+    Cancelled,  // "Cancel": this file and the rest of the command were left alone
+};
+
+struct FileRecord {
+    FileOutcome outcome = FileOutcome::Skipped;
+    Way way = Way::Copy;
+    QString source;
+    QString destination;     // where it went, or was to go
+    bool sourceKept = false; // Done by a move whose source could not be removed
+    QString reason;          // PassedOver, or sourceKept: the reason as the user reads it
+};
+
 class FileEvents : public QObject {
     Q_OBJECT
   public:
     using QObject::QObject;
 
-    // Called by copy, move, rename and paste once the destination holds the whole file.
-    void reportFinished(const QString &source, const QString &destination, bool moved) {
-        emit fileFinished(source, destination, moved);
-    }
-    // Called when a batch of such files is over (listeners may write what they gathered).
+    // Called by the transfer loop once for every file of a command, when its outcome is
+    // final (a move across file systems once its copy is on disk).
+    void reportOutcome(const FileRecord &record) { emit fileSettled(record); }
+    // Called when a command that handled files is over.
     void reportBatchEnded() { emit batchEnded(); }
 
   signals:
-    void fileFinished(const QString &source, const QString &destination, bool moved);
+    void fileSettled(const glimmerby::FileRecord &record);
     void batchEnded();
 };
 

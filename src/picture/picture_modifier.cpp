@@ -14,6 +14,10 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace glimmerby {
 
@@ -62,7 +66,21 @@ void PictureModifier::checkName() {
     s.DestPath = s.DestinationPath();
 }
 
-void PictureModifier::ModifyPicture(const QString &stepWord) {
+QString PictureModifier::unreadableReason(const QString &path) {
+    struct stat st {};
+    const QByteArray native = QFile::encodeName(path);
+    if (::stat(native.constData(), &st) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    if (S_ISREG(st.st_mode) && st.st_size == 0)
+        return QStringLiteral("Empty file");
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    ::close(fd);
+    return QStringLiteral("Not a picture that could be read");
+}
+
+ModifyResult PictureModifier::ModifyPicture(const QString &stepWord) {
     AppState &s = m_ctx.state;
     // Everything the work depends on is taken now: the progress steps let other events in.
     const QString source = s.SourcePath();
@@ -77,45 +95,69 @@ void PictureModifier::ModifyPicture(const QString &stepWord) {
         s.DstName += QStringLiteral("_s");
     s.DestPath = s.DestinationPath();
 
+    ModifyResult result;
+    const auto notWritten = [&result](const QString &reason) {
+        result.kind = ModifyResult::Kind::NotWritten;
+        result.reason = reason;
+        return result;
+    };
     // A private bitmap: the preview's WorkDib is never touched.
     cDIBSection picture;
     bool prepared = false;
-    QString destination;
-    for (;;) {
+    bool written = false;
+    for (int attempt = 0; attempt < MaxNameRetries && !written; ++attempt) {
         progress(QStringLiteral("Check Name"));
         checkName();
+        result.destination = s.DestinationPath();
         if (s.ExistsChoice == 4 || s.ExistsChoice == 5)
-            return;
-        destination = s.DestinationPath();
+            return result; // settled by the answer
         const bool replace = s.ExistsChoice == 0 || s.ExistsChoice == 1;
-        if (!replace && PathTaken(destination))
-            return; // an undecided answer never writes over a file
+        if (!replace &&
+            PathTaken(result.destination)) // an undecided answer never writes over a file
+            return notWritten(QString::fromLocal8Bit(std::strerror(EEXIST)));
         if (!prepared) {
             const PrepareOutcome outcome =
                 PreparePicture(source, operation, longSide, picture,
                                [this](const QString &text) { progress(text); });
-            if (outcome == PrepareOutcome::TooLarge || outcome == PrepareOutcome::OutOfMemory)
+            switch (outcome) {
+            case PrepareOutcome::Ready:
+                break;
+            case PrepareOutcome::NotLoaded:
+                return notWritten(unreadableReason(source));
+            case PrepareOutcome::NoSize:
+                return notWritten(QStringLiteral("No pixels at that size"));
+            case PrepareOutcome::TooLarge:
+            case PrepareOutcome::OutOfMemory:
                 m_ctx.codec->ReportJpegError(QStringLiteral("Failed to save to JPG"),
                                              JpegCode::TooLarge);
-            if (outcome != PrepareOutcome::Ready)
-                return;
+                return notWritten(outcome == PrepareOutcome::TooLarge
+                                      ? QStringLiteral("Too large to write")
+                                      : QString::fromLocal8Bit(std::strerror(ENOMEM)));
+            }
             prepared = true;
         }
         progress(QStringLiteral("Save File"));
-        const int result = m_ctx.codec->JpegWriteFile(picture, destination, quality, replace);
-        if (result == JpegCode::NameTaken)
+        const int code = m_ctx.codec->JpegWriteFile(picture, result.destination, quality, replace);
+        if (code == JpegCode::NameTaken)
             continue; // the name was taken meanwhile: ask again
-        if (result != JpegCode::Ok)
-            return;
-        break;
+        if (code != JpegCode::Ok)
+            return notWritten(QStringLiteral("Failed to save to JPG"));
+        written = true;
     }
+    if (!written)
+        return notWritten(QString::fromLocal8Bit(std::strerror(EEXIST)));
+    result.kind = ModifyResult::Kind::Written;
     if (move) {
         // The source goes only when it is not the file just written (an overwrite of the
         // source itself, a second name of the same file).
-        if (!SameFile(source, destination))
-            QFile::remove(source);
+        if (!SameFile(source, result.destination) &&
+            ::unlink(QFile::encodeName(source).constData()) != 0) {
+            result.sourceKept = true;
+            result.reason = QString::fromLocal8Bit(std::strerror(errno));
+        }
         s.ReselectName = s.DstName + s.DstExt;
     }
+    return result;
 }
 
 } // namespace glimmerby
