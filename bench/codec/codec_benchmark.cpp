@@ -4,21 +4,12 @@
 //   encode: JpegWrite at quality 90        vs  cjpeg -quality 90 (from a PPM)
 // Each is run several times and the median taken. Goal: both ratios at most 1.1.
 
-#include "app/message_boxes.h"
-#include "picture/ijl.h"
+#include "support/bench_support.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <algorithm>
-#include <cstdio>
 #include <functional>
-#include <vector>
 
 using namespace glimmerby;
+using namespace glimmerby::bench;
 
 namespace {
 
@@ -29,7 +20,7 @@ class PrintedBoxes : public MessageBoxes {
     }
 };
 
-constexpr int Width = 6000, Height = 4000, Runs = 5;
+int Width = 6000, Height = 4000, Runs = 5;
 
 // Smooth colour fields under noise, so the file is about the size of a real photo's.
 QImage MakePicture() {
@@ -66,10 +57,8 @@ double MedianMs(const std::function<bool()> &run) {
     for (int i = 0; i < Runs; ++i) {
         QElapsedTimer timer;
         timer.start();
-        if (!run()) {
-            std::fprintf(stderr, "a run failed\n");
-            std::exit(1);
-        }
+        if (!run())
+            cannotRun(QStringLiteral("a run failed"));
         times.push_back(timer.nsecsElapsed() / 1e6);
     }
     std::sort(times.begin(), times.end());
@@ -84,17 +73,21 @@ bool Tool(const QString &program, const QStringList &arguments) {
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
+    startBenchmark(argv[0]);
+    // Arguments: runs (5), picture width (6000; the height is two thirds of it).
+    Runs = intArgument(argc, argv, 1, Runs);
+    Width = intArgument(argc, argv, 2, Width, 16);
+    Height = Width * 2 / 3;
+    requireTools({"djpeg", "cjpeg"}, QStringLiteral("libjpeg-turbo-progs"));
     const QString djpeg = QStandardPaths::findExecutable("djpeg");
     const QString cjpeg = QStandardPaths::findExecutable("cjpeg");
-    if (djpeg.isEmpty() || cjpeg.isEmpty()) {
-        std::fprintf(stderr, "djpeg and cjpeg (libjpeg-turbo-progs) are needed\n");
-        return 1;
-    }
     QTemporaryDir dir;
+    if (!dir.isValid())
+        cannotRun(QStringLiteral("no temporary directory"));
     const QString ppm = dir.filePath("source.ppm"), jpeg = dir.filePath("source.jpg");
     const QImage picture = MakePicture();
     if (!WritePpm(picture, ppm) || !Tool(cjpeg, {"-quality", "90", "-outfile", jpeg, ppm}))
-        return 1;
+        cannotRun(QStringLiteral("cannot make the source picture"));
     std::printf("picture %d x %d, JPEG %lld bytes\n", Width, Height, QFile(jpeg).size());
 
     PrintedBoxes boxes;
@@ -106,7 +99,7 @@ int main(int argc, char **argv) {
 
     cDIBSection source;
     if (!source.SetFromImage(picture))
-        return 1;
+        cannotRun(QStringLiteral("cannot take the picture into a bitmap"));
     const QString ours = dir.filePath("ours.jpg"), theirs = dir.filePath("theirs.jpg");
     const double ourEncode = MedianMs([&] { return ijl.JpegWrite(source, ours, 90); });
     const double toolEncode = MedianMs([&] {

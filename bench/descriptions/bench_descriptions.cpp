@@ -2,19 +2,14 @@
 // same on the same disk: reading the last key (grep -m1) and storing a middle key
 // (sed -i and sync). Medians of several runs; prints the ratios.
 //   bench_descriptions [directory]   (default: a temporary directory)
+//   bench_descriptions [directory [rounds]]   (default: a temporary directory, 21 rounds)
 #include "shell/picture_text.h"
+#include "support/bench_support.h"
 
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-
-#include <algorithm>
-#include <cstdio>
 #include <functional>
-#include <vector>
 
 using namespace glimmerby;
+using namespace glimmerby::bench;
 
 namespace {
 
@@ -38,7 +33,13 @@ bool shell(const QString &script) {
 } // namespace
 
 int main(int argc, char *argv[]) {
-    QTemporaryDir tmp(argc > 1 ? QString::fromLocal8Bit(argv[1]) + "/bench-XXXXXX" : QString());
+    QCoreApplication app(argc, argv);
+    startBenchmark(argv[0]);
+    requireTools({"sh", "grep", "sed", "sync"});
+    QTemporaryDir tmp(argc > 1 && argv[1][0] ? QString::fromLocal8Bit(argv[1]) + "/bench-XXXXXX"
+                                             : QDir::tempPath() + "/bench-XXXXXX");
+    if (!tmp.isValid())
+        cannotRun(QStringLiteral("no temporary directory"));
     const QString dir = tmp.path() + '/';
     const QString path = dir + "PicText.ini";
     const int entries = 10000;
@@ -50,11 +51,11 @@ int main(int argc, char *argv[]) {
                        ", taken on a sunny day at the sea with friends and family\xDB\r\n";
         QFile f(path);
         if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
-            return 1;
+            cannotRun(QStringLiteral("cannot write ") + path);
         std::printf("PicText.ini: %d entries, %lld bytes\n", entries,
                     static_cast<long long>(content.size()));
     }
-    const int rounds = 21;
+    const int rounds = intArgument(argc, argv, 2, 21);
     const QString last = QString("picture_%1").arg(entries - 1);
     const QString middle = QString("picture_%1").arg(entries / 2);
 
@@ -70,6 +71,8 @@ int main(int argc, char *argv[]) {
         return shell(
             QString("sed -i 's/^%1=.*/%1=new %3/' '%2' && sync '%2'").arg(middle, path).arg(i));
     });
+    if (readOurs < 0 || readGrep < 0 || storeOurs < 0 || storeSed < 0)
+        cannotRun(QStringLiteral("a read or a store failed"));
     std::printf("read last key:   ReadPictureText %.2f ms, grep -m1 %.2f ms, ratio %.2f\n",
                 readOurs, readGrep, readOurs / readGrep);
     std::printf("store middle key: WritePictureText %.2f ms, sed -i + sync %.2f ms, ratio %.2f\n",

@@ -7,122 +7,42 @@
 // Arguments: number of files (200), megabytes each (4), runs (5). The disk side lives in
 // $GLIMMERBY_BENCH_DIR (else the temporary directory), the tmpfs side in /dev/shm.
 
-#include "app/app_context.h"
-#include "app/app_state.h"
-#include "app/application.h"
-#include "app/message_boxes.h"
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
 #include "organize/copy_move.h"
+#include "organize/destination.h"
 #include "organize/file_transfer.h"
-#include "windows/form1.h"
+#include "support/bench_support.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
-
-#include <algorithm>
-#include <cstdio>
 #include <functional>
-#include <random>
-#include <vector>
 
 using namespace glimmerby;
-
-namespace {
-
-class SilentBoxes : public MessageBoxes {
-  public:
-    void show(const QString &, const QString &, BoxIcon) override {}
-};
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-void run(const QString &program, const QStringList &arguments) {
-    QProcess p;
-    p.start(program, arguments);
-    p.waitForFinished(-1);
-}
-
-void syncAll() {
-    run(QStringLiteral("sync"), {});
-}
-
-QStringList filesIn(const QString &dir) {
-    QStringList out;
-    for (const QString &name : QDir(dir).entryList(QDir::Files, QDir::Name))
-        out << dir + u'/' + name;
-    return out;
-}
-
-void emptyDir(const QString &dir) {
-    for (const QString &f : filesIn(dir))
-        QFile::remove(f);
-}
-
-// Moves everything back with the tool, untimed.
-void moveAll(const QString &from, const QString &to) {
-    QStringList args = filesIn(from);
-    if (args.isEmpty())
-        return;
-    args << to;
-    run(QStringLiteral("mv"), args);
-}
-
-} // namespace
+using namespace glimmerby::bench;
 
 int main(int argc, char *argv[]) {
     QApplication qtApp(argc, argv);
-    const int files = argc > 1 ? std::max(1, atoi(argv[1])) : 200;
-    const int megabytes = argc > 2 ? std::max(1, atoi(argv[2])) : 4;
-    const int runs = argc > 3 ? std::max(1, atoi(argv[3])) : 5;
+    startBenchmark(argv[0]);
+    const int files = intArgument(argc, argv, 1, 200);
+    const int megabytes = intArgument(argc, argv, 2, 4);
+    const int runs = intArgument(argc, argv, 3, 5);
+    requireTools({"cp", "mv", "sync"});
     const QString diskBase = qEnvironmentVariable("GLIMMERBY_BENCH_DIR", QDir::tempPath());
     QTemporaryDir disk(diskBase + QStringLiteral("/glimmerby-bench-XXXXXX"));
     QTemporaryDir shm(QStringLiteral("/dev/shm/glimmerby-bench-XXXXXX"));
-    if (!disk.isValid() || !shm.isValid())
-        return 1;
+    if (!disk.isValid())
+        cannotRun(QStringLiteral("no temporary directory under ") + diskBase);
+    if (!shm.isValid())
+        cannotRun(QStringLiteral("no temporary directory under /dev/shm"));
     const QString src = disk.filePath("src"), dst = disk.filePath("dst"), ram = shm.filePath("ram");
     for (const QString &d : {src, dst, ram})
         QDir().mkpath(d);
-
-    std::mt19937_64 random(11);
-    QByteArray block(megabytes * 1024 * 1024, Qt::Uninitialized);
-    for (int i = 0; i < files; ++i) {
-        for (qsizetype k = 0; k + 8 <= block.size(); k += 8) {
-            const quint64 v = random();
-            memcpy(block.data() + k, &v, 8);
-        }
-        QFile f(src + QStringLiteral("/track%1.mp3").arg(i, 4, 10, QChar(u'0')));
-        if (!f.open(QIODevice::WriteOnly) || f.write(block) != block.size())
-            return 1;
-    }
+    makeRandomFiles(src, files, megabytes, QStringLiteral("track"), QStringLiteral(".mp3"));
     syncAll();
 
-    QTemporaryDir appDir, lockDir;
-    SilentBoxes boxes;
-    StartOptions options;
-    options.appDir = appDir.path();
-    options.lockDir = lockDir.path();
-    options.configHome = appDir.filePath("config");
-    options.players.audioOutput = "null";
-    options.players.videoOutput = "null";
-    // Straight to the main window, without the splash.
-    QFile ini(appDir.filePath("Glimmerby.ini"));
-    if (!ini.open(QIODevice::WriteOnly) || ini.write("[UserProfile]\nShowSplash=False\n") <= 0)
-        return 1;
-    ini.close();
-    Application app(boxes, options);
-    if (!app.Main(QString()))
-        return 1;
-    AppContext &ctx = *app.context();
-    Form1 &form = *app.form();
+    SandboxedApp sandbox;
+    sandbox.start();
+    AppContext &ctx = sandbox.ctx();
+    Form1 &form = sandbox.form();
 
     // One batch in the window: every file of from selected, to as the destination.
     // GLIMMERBY_BENCH_CORE=1: the file operations alone, without the window's batch.
@@ -141,8 +61,7 @@ int main(int argc, char *argv[]) {
     auto ours = [&](bool move, const QString &from, const QString &to) {
         if (coreOnly)
             return core(move, from, to);
-        form.moveit[0]->setText(to);
-        form.Copyit[0]->setText(to);
+        SetDestinationDir(ctx, to + u'/');
         ctx.browser->setDirectory(from);
         form.File1->refresh();
         for (int i = 0; i < form.File1->listCount(); ++i)
@@ -150,15 +69,17 @@ int main(int argc, char *argv[]) {
         QElapsedTimer t;
         t.start();
         move ? ctx.copyMove->moveit_Click(0) : ctx.copyMove->Copyit_Click(0);
-        return t.nsecsElapsed() / 1e9;
+        const double seconds = t.nsecsElapsed() / 1e9;
+        // A batch that did not do the work measured nothing.
+        if (filesIn(to).size() != files)
+            cannotRun(QStringLiteral("the batch left %1 of %2 files in %3 (panel 4: \"%4\")")
+                          .arg(filesIn(to).size())
+                          .arg(files)
+                          .arg(to, form.panelText(4).trimmed()));
+        return seconds;
     };
     auto tool = [&](const QString &program, QStringList arguments, bool thenSync) {
-        QElapsedTimer t;
-        t.start();
-        run(program, arguments);
-        if (thenSync)
-            syncAll();
-        return t.nsecsElapsed() / 1e9;
+        return timeTool(program, arguments, thenSync) / 1e3;
     };
 
     struct Case {
@@ -204,6 +125,7 @@ int main(int argc, char *argv[]) {
     };
 
     std::printf("%d files of %d MB, median of %d runs (seconds)\n", files, megabytes, runs);
+    bool lost = false;
     for (const Case &c : cases) {
         std::vector<double> a, b;
         for (int r = 0; r < runs; ++r) {
@@ -215,10 +137,15 @@ int main(int argc, char *argv[]) {
             c.reset();
         }
         const int left = filesIn(src).size();
+        lost = lost || left != files;
         std::printf("%-28s glimmerby %7.3f  %-9s %7.3f  ratio %.2f%s\n", c.name, median(a),
                     c.toolName, median(b), median(a) / median(b),
                     left == files ? "" : "  (files lost!)");
-        std::fflush(stdout);
     }
-    return 0;
+    if (!sandbox.boxes.texts.isEmpty())
+        std::printf("boxes shown: %s\n", qPrintable(sandbox.boxes.texts.join(" | ")));
+    const int status = sandbox.finish();
+    if (lost)
+        cannotRun(QStringLiteral("files went missing from the source directory"));
+    return status;
 }

@@ -9,9 +9,8 @@
 //                                           <= 1.2 x cjpeg -quality 90
 // Usage: pipeline_benchmark [DIR]   (default: a directory on /dev/shm)
 
-#include "app/message_boxes.h"
-#include "picture/ijl.h"
 #include "picture/picture_pipeline.h"
+#include "support/bench_support.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -28,6 +27,7 @@
 #include <vector>
 
 using namespace glimmerby;
+using namespace glimmerby::bench;
 
 namespace {
 
@@ -38,7 +38,7 @@ class PrintedBoxes : public MessageBoxes {
     }
 };
 
-constexpr int Runs = 5, Files = 100;
+int Runs = 5, Files = 100;
 
 // Smooth colour fields under noise, as the codec benchmark makes them.
 QImage MakePicture(int width, int height, std::uint32_t seed) {
@@ -74,10 +74,8 @@ double MedianMs(const std::function<bool()> &run) {
     for (int i = 0; i < Runs; ++i) {
         QElapsedTimer timer;
         timer.start();
-        if (!run()) {
-            std::fprintf(stderr, "a run failed\n");
-            std::exit(1);
-        }
+        if (!run())
+            cannotRun(QStringLiteral("a run failed"));
         times.push_back(timer.nsecsElapsed() / 1e6);
     }
     std::sort(times.begin(), times.end());
@@ -115,21 +113,23 @@ void Report(const char *what, double ours, const char *tool, double theirs, doub
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
-    for (const char *tool : {"taskset", "vipsthumbnail", "convert", "jpegtran", "cjpeg"})
-        if (QStandardPaths::findExecutable(tool).isEmpty()) {
-            std::fprintf(stderr, "%s is needed\n", tool);
-            return 1;
-        }
+    startBenchmark(argv[0]);
+    // Arguments: DIR, files (100), runs (5).
+    Files = intArgument(argc, argv, 2, Files);
+    Runs = intArgument(argc, argv, 3, Runs);
+    requireTools({"taskset", "vipsthumbnail", "convert", "jpegtran", "cjpeg"},
+                 QStringLiteral("util-linux, libvips-tools, imagemagick, libjpeg-turbo-progs"));
     cpu_set_t one;
     CPU_ZERO(&one);
     CPU_SET(0, &one);
     if (sched_setaffinity(0, sizeof one, &one) != 0)
         std::fprintf(stderr, "could not pin to core 0\n");
 
-    const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/dev/shm");
+    const QString base =
+        argc > 1 && argv[1][0] ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/dev/shm");
     QTemporaryDir dir(base + "/glimmerby-bench-XXXXXX");
     if (!dir.isValid())
-        return 1;
+        cannotRun(QStringLiteral("no temporary directory under ") + base);
     const QString in = dir.filePath("in"), out = dir.filePath("out"), vips = dir.filePath("vips");
     QDir().mkpath(in);
     QDir().mkpath(out);
@@ -140,7 +140,7 @@ int main(int argc, char **argv) {
     const QString ppm = dir.filePath("big.ppm"), bmp = dir.filePath("big.bmp");
     const QImage big = MakePicture(4000, 3000, 12345);
     if (!WritePpm(big, ppm) || !big.save(bmp, "BMP"))
-        return 1;
+        cannotRun(QStringLiteral("cannot make the pictures in ") + dir.path());
     QStringList jpegs;
     for (int i = 0; i < Files; ++i) {
         const QString path = in + QString("/p%1.jpg").arg(i, 3, 10, QChar('0'));
@@ -148,18 +148,18 @@ int main(int argc, char **argv) {
             const QString pi = dir.filePath(QString("v%1.ppm").arg(i));
             if (!WritePpm(MakePicture(4000, 3000, 777 + i), pi) ||
                 !Tool("cjpeg", {"-quality", "90", "-outfile", path, pi}))
-                return 1;
+                cannotRun(QStringLiteral("cannot make the pictures in ") + dir.path());
         } else if (!QFile::copy(jpegs[i % 4], path)) {
-            return 1;
+            cannotRun(QStringLiteral("cannot make the pictures in ") + dir.path());
         }
         jpegs << path;
     }
     const QString gifSource = dir.filePath("gif.ppm"), gif = dir.filePath("small.gif");
     if (!WritePpm(MakePicture(1600, 1200, 4242), gifSource) ||
         !Tool("convert", {gifSource, "-colors", "256", gif}))
-        return 1;
-    std::printf("100 JPEGs of 4000 x 3000 (%lld bytes each), BMP %lld bytes, GIF %lld bytes\n",
-                QFile(jpegs[0]).size(), QFile(bmp).size(), QFile(gif).size());
+        cannotRun(QStringLiteral("cannot make the pictures in ") + dir.path());
+    std::printf("%d JPEGs of 4000 x 3000 (%lld bytes each), BMP %lld bytes, GIF %lld bytes\n",
+                Files, QFile(jpegs[0]).size(), QFile(bmp).size(), QFile(gif).size());
 
     PrintedBoxes boxes;
     IJL ijl(boxes);
@@ -174,7 +174,7 @@ int main(int argc, char **argv) {
     const double vipsThumbs = MedianMs([&] {
         return Tool("vipsthumbnail", QStringList{"-s", "79", "-o", vips + "/%s_s.jpg"} + jpegs);
     });
-    Report("Thumb of 100 files", ourThumbs, "vipsthumbnail -s 79", vipsThumbs, 0.7);
+    Report("Thumb of the files", ourThumbs, "vipsthumbnail -s 79", vipsThumbs, 0.7);
 
     // The same files tagged EXIF Orientation 6 (a phone held upright): both sides turn them.
     const QString in6 = dir.filePath("in6");
@@ -183,14 +183,14 @@ int main(int argc, char **argv) {
     for (const QString &j : jpegs) {
         QFile source(j), target(in6 + "/" + QFileInfo(j).fileName());
         if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly))
-            return 1;
+            cannotRun(QStringLiteral("cannot make the pictures in ") + dir.path());
         const QByteArray bytes = source.readAll();
         const QByteArray exif("\xff\xe1\x00\x22"
                               "Exif\0\0II\x2a\x00\x08\x00\x00\x00\x01\x00\x12\x01\x03\x00"
                               "\x01\x00\x00\x00\x06\x00\x00\x00\x00\x00\x00\x00",
                               36);
         if (target.write(bytes.left(2) + exif + bytes.mid(2)) != bytes.size() + 36)
-            return 1;
+            cannotRun(QStringLiteral("cannot make the pictures in ") + dir.path());
         tagged << target.fileName();
     }
     const double ourTagged = MedianMs([&] {
@@ -203,7 +203,7 @@ int main(int argc, char **argv) {
     const double vipsTagged = MedianMs([&] {
         return Tool("vipsthumbnail", QStringList{"-s", "79", "-o", vips + "/%s_s.jpg"} + tagged);
     });
-    Report("Thumb of 100 files tagged 6", ourTagged, "vipsthumbnail -s 79", vipsTagged, 0.7);
+    Report("Thumb of the files tagged 6", ourTagged, "vipsthumbnail -s 79", vipsTagged, 0.7);
 
     const QString turned = dir.filePath("turned.JPG");
     const double ourTurn =

@@ -3,50 +3,13 @@
 // pbplus1 calls beside `jpegtran -rotate 90` on a 12-megapixel JPEG. Also the cost of
 // one step that processes events every time, for comparison.
 
-#include "app/app_state.h"
-#include "app/application.h"
-#include "app/message_boxes.h"
-#include "picture/cdibsection.h"
-#include "picture/ijl.h"
 #include "shell/toggles_controller.h"
-#include "windows/form1.h"
-
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-
-#include <cstdio>
-#include <random>
+#include "support/bench_support.h"
 
 using namespace glimmerby;
+using namespace glimmerby::bench;
 
 namespace {
-
-class SilentBoxes : public MessageBoxes {
-  public:
-    void show(const QString &, const QString &, BoxIcon) override {}
-};
-
-bool makeJpeg(const QString &path, int width, int height) {
-    cDIBSection dib;
-    if (!dib.Create(width, height, 3))
-        return false;
-    std::mt19937 random(11);
-    for (int y = 0; y < height; ++y) {
-        unsigned char *row = dib.TopRow(y);
-        for (int x = 0; x < width; ++x) {
-            const int noise = int(random() % 24);
-            row[x * 3 + 0] = static_cast<unsigned char>((x / 24 + noise) & 255);
-            row[x * 3 + 1] = static_cast<unsigned char>((y / 16 + noise) & 255);
-            row[x * 3 + 2] = static_cast<unsigned char>(((x + y) / 40 + noise) & 255);
-        }
-    }
-    SilentBoxes boxes;
-    IJL codec(boxes);
-    return codec.JpegWrite(dib, path, 90);
-}
 
 // Wall time of an outside program in milliseconds; the best of three runs.
 double runMs(const QString &program, const QStringList &arguments) {
@@ -66,42 +29,33 @@ double runMs(const QString &program, const QStringList &arguments) {
     return best;
 }
 
-template <typename F> double timeMs(F &&work) {
-    QElapsedTimer t;
-    t.start();
-    work();
-    return t.nsecsElapsed() / 1e6;
-}
-
 } // namespace
 
 int main(int argc, char *argv[]) {
     QApplication qtApp(argc, argv);
+    startBenchmark(argv[0]);
+    // Arguments: files listed and pb1plus1 calls (20000), pbplus1 calls (4000).
+    const int listedFiles = intArgument(argc, argv, 1, 20000);
+    const int pbCalls = intArgument(argc, argv, 2, 4000);
+    requireTools({"ls", "jpegtran"}, QStringLiteral("libjpeg-turbo-progs"));
     QTemporaryDir work;
+    if (!work.isValid())
+        cannotRun(QStringLiteral("no temporary directory"));
     const QString listed = work.filePath("listed");
     QDir().mkpath(listed);
-    for (int i = 0; i < 20000; ++i)
+    for (int i = 0; i < listedFiles; ++i)
         QFile(QStringLiteral("%1/file%2.jpg").arg(listed).arg(i, 5, 10, QChar('0')))
             .open(QIODevice::WriteOnly);
     const QString photo = work.filePath("photo.jpg");
-    if (!makeJpeg(photo, 4000, 3000))
-        return 1;
+    makePhotoJpeg(photo, 4000, 3000, 11);
 
-    QTemporaryDir appDir, lockDir;
-    SilentBoxes boxes;
-    StartOptions options;
-    options.appDir = appDir.path();
-    options.lockDir = lockDir.path();
-    options.configHome = appDir.filePath("config");
-    options.players.audioOutput = "null";
-    Application app(boxes, options);
-    app.Main({});
-    Form1 &form = *app.form();
-    form.resize(800, 600);
+    SandboxedApp sandbox;
+    sandbox.start(true);
+    Form1 &form = sandbox.form();
     form.MediaPlayer2->show();
     for (int i = 0; i < 20; ++i)
         qtApp.processEvents();
-    TogglesController &toggles = *app.context()->toggles;
+    TogglesController &toggles = *sandbox.ctx().toggles;
 
     // One step with its events processed every time, as a batch would without the limit.
     const int everyTime = 200;
@@ -116,18 +70,18 @@ int main(int argc, char *argv[]) {
     // The step alone, without any event processing, to tell the two costs apart.
     const double stepsOnly = timeMs([&] {
         form.PB1->setUpdatesEnabled(false);
-        for (int i = 0; i < 20000; ++i)
+        for (int i = 0; i < listedFiles; ++i)
             form.PB1->setValue(form.PB1->value() % form.PB1->maximum() + 1);
         form.PB1->setUpdatesEnabled(true);
     });
     for (int i = 0; i < 5; ++i)
         qtApp.processEvents();
     const double pb1 = timeMs([&] {
-        for (int i = 0; i < 20000; ++i)
+        for (int i = 0; i < listedFiles; ++i)
             toggles.pb1plus1();
     });
     const double pb = timeMs([&] {
-        for (int i = 0; i < 4000; ++i)
+        for (int i = 0; i < pbCalls; ++i)
             toggles.pbplus1(QStringLiteral("Converting"));
     });
 
@@ -138,12 +92,13 @@ int main(int argc, char *argv[]) {
 
     std::printf("step with events every time: %.3f ms a call (%d calls)\n", unthrottled / everyTime,
                 everyTime);
-    std::printf("20000 steps without events: %.1f ms\n", stepsOnly);
-    std::printf("20000 pb1plus1: %.1f ms; sorted ls of 20000 files: %.1f ms -> %s\n", pb1, ls,
-                ls >= 0 && pb1 <= ls ? "met" : "NOT met");
-    std::printf("4000 pbplus1: %.1f ms; jpegtran -rotate 90 on 12 MP: %.1f ms; goal 25 %%: %.1f "
+    if (ls < 0 || jpegtran < 0)
+        cannotRun(QStringLiteral("ls or jpegtran failed"));
+    std::printf("%d steps without events: %.1f ms\n", listedFiles, stepsOnly);
+    std::printf("%d pb1plus1: %.1f ms; sorted ls of %d files: %.1f ms -> %s\n", listedFiles, pb1,
+                listedFiles, ls, pb1 <= ls ? "met" : "NOT met");
+    std::printf("%d pbplus1: %.1f ms; jpegtran -rotate 90 on 12 MP: %.1f ms; goal 25 %%: %.1f "
                 "ms -> %s\n",
-                pb, jpegtran, jpegtran * 0.25,
-                jpegtran >= 0 && pb <= jpegtran * 0.25 ? "met" : "NOT met");
-    return 0;
+                pbCalls, pb, jpegtran, jpegtran * 0.25, pb <= jpegtran * 0.25 ? "met" : "NOT met");
+    return sandbox.finish();
 }

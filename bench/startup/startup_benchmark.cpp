@@ -2,10 +2,11 @@
 // with a photo on its command line, timed from the process start until the picture's
 // pixels are on the screen (read back from the X server of a private Xvfb), beside qimgv
 // and geeqie doing the same in the same run. A 17.9-megapixel and an 800 x 450 JPEG,
-// median of 5 after one warm-up each. Also reports the split: process start to window
+// median of 5 (or RUNS) after one warm-up each. Also reports the split: process start to window
 // shown, window shown to picture.
 //
-// Usage: bench_startup PATH-TO-GLIMMERBY  (qimgv and geeqie are timed when installed)
+// Usage: bench_startup PATH-TO-GLIMMERBY [RUNS]  (qimgv and geeqie are timed when installed;
+// RUNS after the warm-up, 5 by default). Ends non-zero when Glimmerby never showed a picture.
 
 #include "app/message_boxes.h"
 #include "picture/cdibsection.h"
@@ -270,9 +271,11 @@ int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     if (argc < 2) {
-        std::printf("usage: bench_startup PATH-TO-GLIMMERBY\n");
+        std::fprintf(stderr, "bench_startup: cannot run: usage: bench_startup PATH-TO-GLIMMERBY "
+                             "[RUNS]\n");
         return 2;
     }
+    const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 5;
     const QString glimmerby = QString::fromLocal8Bit(argv[1]);
     std::vector<Viewer> viewers{{"Glimmerby", QFileInfo(glimmerby).absoluteFilePath(), true}};
     for (const char *peer : {"qimgv", "geeqie"}) {
@@ -285,15 +288,17 @@ int main(int argc, char *argv[]) {
 
     QTemporaryDir media;
     const QString large = media.filePath("large.jpg"), small = media.filePath("small.jpg");
-    if (!makeJpeg(large, 5640, 3172) || !makeJpeg(small, 800, 450))
-        return 1;
+    if (!makeJpeg(large, 5640, 3172) || !makeJpeg(small, 800, 450)) {
+        std::fprintf(stderr, "bench_startup: cannot run: the pictures could not be made\n");
+        return 2;
+    }
     Xvfb x;
     if (!x.start()) {
-        std::printf("Xvfb could not be started\n");
-        return 1;
+        std::fprintf(stderr, "bench_startup: cannot run: Xvfb could not be started\n");
+        return 2;
     }
-    std::printf("screen %dx%d on %s; median of 5 after one warm-up\n", screenWidth, screenHeight,
-                qPrintable(x.name));
+    std::printf("screen %dx%d on %s; median of %d after one warm-up\n", screenWidth, screenHeight,
+                qPrintable(x.name), runs);
 
     struct Result {
         double picture, window;
@@ -303,7 +308,7 @@ int main(int argc, char *argv[]) {
     for (const QString &picture : pictures) {
         for (size_t v = 0; v < viewers.size(); ++v) {
             std::vector<double> pictureTimes, windowTimes;
-            for (int i = 0; i < 6; ++i) {
+            for (int i = 0; i < runs + 1; ++i) {
                 const std::optional<Run> run = timeOne(x, viewers[v], picture);
                 if (!run) {
                     std::printf("  %s: no picture within %d ms\n", qPrintable(viewers[v].name),
@@ -340,5 +345,11 @@ int main(int argc, char *argv[]) {
             std::printf("  Glimmerby / faster peer: %.2f (goal <= 1.0)\n",
                         results[0][p].picture / fastestPeer);
     }
+    for (size_t p = 0; p < 2; ++p)
+        if (results[0][p].picture < 0) {
+            std::fprintf(stderr, "bench_startup: cannot run: Glimmerby never showed %s\n",
+                         labels[p]);
+            return 1;
+        }
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include <dlfcn.h>
+#include <malloc.h>
 
 #include <mpv/client.h>
 #include <mpv/render.h>
@@ -102,6 +103,21 @@ struct MpvLibrary {
     }
 };
 
+// libmpv zeroes a buffer of 10 MiB for every file it opens, on a thread of its own. glibc
+// raises its mmap threshold to the size of the largest mapped block freed, so from the
+// second file on these buffers come from the arena of whichever thread asked, and stay
+// resident there once freed: stepping through sounds left some 10 MB in each of up to
+// sixteen arenas (about 170 MB). A fixed threshold keeps such blocks mapped, so that
+// freeing one gives it back, and a cap on the arenas bounds what small blocks can hold.
+void keepLargeBlocksMapped() {
+    static const bool done = [] {
+        mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
+        mallopt(M_ARENA_MAX, 4);
+        return true;
+    }();
+    (void)done;
+}
+
 } // namespace
 
 struct MpvEngine::Impl {
@@ -149,6 +165,7 @@ MpvEngine::MpvEngine(const Config &config, QObject *parent)
     : PlaybackEngine(parent), d(std::make_unique<Impl>()) {
     // libmpv refuses to start under a locale whose decimal separator is not a dot.
     std::setlocale(LC_NUMERIC, "C");
+    keepLargeBlocksMapped();
     if (!d->api.load())
         return;
     mpv_handle *h = d->api.create();

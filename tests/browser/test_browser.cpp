@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QtTest>
 
+#include <algorithm>
 #include <glib.h>
 #include <utime.h>
 
@@ -182,6 +183,22 @@ class TestBrowser : public QObject {
                                               "~tilde.jpg", "ünïcode.jpg"}));
         QCOMPARE(listFiles(dir.path(), FilePattern(filterChoices()[0].pattern)).files,
                  QStringList({"c.mpg", "gasf"}));
+    }
+
+    // The sort decides most comparisons on packed name heads: its order must be the full
+    // comparison's, across the head's end, signs between the cases and other letters.
+    void sortAgreesWithTheFullComparison() {
+        QStringList names{"File 1234567890123 b", "file 1234567890123 A", "File 1234567890123",
+                          "FILE 12345678901234", "a_b", "A[b", "A_B", "ab", "Ab", "é", "É", "e",
+                          "E", "Ölbild", "olbild", "~", "x", "X", "file 1234567890123 a"};
+        QStringList expected = names;
+        std::sort(expected.begin(), expected.end(), [](const QString &a, const QString &b) {
+            const int c = a.compare(b, Qt::CaseInsensitive);
+            return c != 0 ? c < 0 : a < b;
+        });
+        std::reverse(names.begin(), names.end());
+        sortNames(names);
+        QCOMPARE(names, expected);
     }
 
     void linksLoopsAndVanishedDirectories() {
