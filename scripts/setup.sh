@@ -11,6 +11,7 @@ packages=(
     libgif-dev
     ffmpeg imagemagick libjpeg-turbo-progs libvips-tools
     desktop-file-utils xdotool
+    libglib2.0-bin
 )
 missing=()
 for p in "${packages[@]}"; do

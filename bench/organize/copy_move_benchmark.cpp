@@ -15,6 +15,7 @@
 #include "browser/pane_widgets.h"
 #include "organize/copy_move.h"
 #include "organize/file_transfer.h"
+#include "organize/file_undo.h"
 #include "windows/form1.h"
 
 #include <QApplication>
@@ -123,6 +124,10 @@ int main(int argc, char *argv[]) {
         return 1;
     AppContext &ctx = *app.context();
     Form1 &form = *app.form();
+    // GLIMMERBY_BENCH_JOURNAL=0: the commands run without journal and undo history.
+    const bool journal = qEnvironmentVariable("GLIMMERBY_BENCH_JOURNAL", "1") != "0";
+    ctx.undo->setRecording(journal);
+    std::printf("journal and undo history: %s\n", journal ? "on" : "off");
 
     // One batch in the window: every file of from selected, to as the destination.
     // GLIMMERBY_BENCH_CORE=1: the file operations alone, without the window's batch.

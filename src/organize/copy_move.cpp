@@ -65,6 +65,7 @@ void CopyMove::startCommand() {
     f.PB->show();
     m_ctx.state.ExistsChoice = 6;
     m_passedOver = 0;
+    m_replacedForGood = 0;
     m_firstReason.clear();
 }
 
@@ -118,6 +119,9 @@ void CopyMove::runBatch(Command command) {
     }
     if (command == Command::Move)
         m_moves = std::make_unique<DurableMoves>();
+    if (m_ctx.fileEvents) // recorded for the journal and Ctrl+Z
+        m_ctx.fileEvents->reportStarted(command == Command::Move ? QStringLiteral("Move")
+                                                                 : QStringLiteral("Copy"));
     // Nothing is written unless the destination is the absolute path of a directory.
     m_destinationOk = !m_ctx.clash->destinationDir().isEmpty();
 
@@ -198,14 +202,19 @@ CopyMove::Step CopyMove::transfer(bool move, const QString &source) {
     for (int attempt = 0; attempt < MaxNameRetries; ++attempt) {
         const QString destination = s.DestinationPath();
         const Clash clash = m_ctx.clash->overwriteChosen() ? Clash::Replace : Clash::Keep;
-        const TransferResult r = move ? MoveFileTo(source, destination, clash, m_moves.get())
-                                      : CopyFileTo(source, destination, clash);
+        if (m_ctx.fileEvents)
+            m_ctx.fileEvents->reportPlanned(source, destination, move);
+        const TransferResult r =
+            move ? MoveFileTo(source, destination, clash, m_moves.get(), m_ctx.trash)
+                 : CopyFileTo(source, destination, clash, m_ctx.trash);
+        m_replacedForGood += r.replacedForGood ? 1 : 0;
         switch (r.outcome) {
         case Outcome::Done:
             if (r.sourceKept)
                 passOver(r.error);
             if (m_ctx.fileEvents)
-                m_ctx.fileEvents->reportFinished(source, destination, move && !r.sourceKept);
+                m_ctx.fileEvents->reportFinished(source, destination, move && !r.sourceKept,
+                                                 ReplacedRecord(r, destination));
             if (move && SameFile(s.SrcDir, s.DstDir))
                 s.ReselectName = s.DstName + s.DstExt; // renamed in place: keep it selected
             return Step::Next;
@@ -241,7 +250,9 @@ CopyMove::Step CopyMove::modify(const QString &stepWord, const QString &source, 
     const QString destination = s.DestinationPath();
     if (m_ctx.fileEvents && QFileInfo::exists(destination)) {
         const bool gone = !QFileInfo::exists(source) || SameFile(source, destination);
-        m_ctx.fileEvents->reportFinished(source, destination, move && gone);
+        m_ctx.fileEvents->reportFinished(source, destination, move && gone,
+                                         m_ctx.modifier->lastReplaced(),
+                                         m_ctx.modifier->lastTrashedSource());
     }
     return Step::Next;
 }
@@ -253,7 +264,8 @@ void CopyMove::finishMoves() {
         if (done.sourceKept)
             passOver(done.error);
         if (m_ctx.fileEvents)
-            m_ctx.fileEvents->reportFinished(done.source, done.destination, !done.sourceKept);
+            m_ctx.fileEvents->reportFinished(done.source, done.destination, !done.sourceKept,
+                                             done.replaced);
     }
 }
 
@@ -306,10 +318,14 @@ void CopyMove::endReset() {
 }
 
 void CopyMove::showPassedOver() {
-    if (m_passedOver == 0)
-        return;
-    m_ctx.form.setPanelText(
-        4, QStringLiteral("%1 file(s) left as they were: %2").arg(m_passedOver).arg(m_firstReason));
+    QStringList said;
+    if (m_passedOver > 0)
+        said << QStringLiteral("%1 file(s) left as they were: %2").arg(m_passedOver).arg(m_firstReason);
+    if (m_replacedForGood > 0)
+        said << QStringLiteral("%1 file(s) replaced for good: no trash on that volume")
+                    .arg(m_replacedForGood);
+    if (!said.isEmpty())
+        m_ctx.form.setPanelText(4, said.join(QStringLiteral("; ")));
 }
 
 } // namespace glimmerby

@@ -56,6 +56,7 @@ class CopyMove : public QObject {
     bool m_destinationOk = false;
     QString m_firstSelected;
     int m_passedOver = 0;
+    int m_replacedForGood = 0; // overwrites on a volume without a trash
     QString m_firstReason;
     std::unique_ptr<DurableMoves> m_moves;
 };

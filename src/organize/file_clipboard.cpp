@@ -41,6 +41,7 @@ void FileClipboard::Set_XCV(QString &XCV) {
         s.ReselectName = m_ownName;
     }
     m_passedOver = 0;
+    m_replacedForGood = 0;
     m_firstReason.clear();
     if (XCV == QLatin1String("X") || XCV == QLatin1String("C"))
         remember(XCV);
@@ -100,6 +101,8 @@ void FileClipboard::paste() {
     f.MediaPlayer2->Stop();
     f.MediaPlayer2->setFileName(QString());
     DurableMoves moves;
+    if (m_ctx.fileEvents) // recorded for the journal and Ctrl+Z
+        m_ctx.fileEvents->reportStarted(QStringLiteral("Paste"));
     for (int k = 0; k <= s.ClipCount; ++k) {
         if (m_ctx.toggles)
             m_ctx.toggles->pb1plus1();
@@ -138,7 +141,8 @@ void FileClipboard::paste() {
         if (done.sourceKept)
             passOver(done.error);
         if (m_ctx.fileEvents)
-            m_ctx.fileEvents->reportFinished(done.source, done.destination, !done.sourceKept);
+            m_ctx.fileEvents->reportFinished(done.source, done.destination, !done.sourceKept,
+                                             done.replaced);
     }
     if (m_ctx.fileEvents)
         m_ctx.fileEvents->reportBatchEnded();
@@ -149,14 +153,19 @@ bool FileClipboard::transfer(const QString &source, QString name, bool cut, Dura
     for (int attempt = 0; attempt < MaxNameRetries; ++attempt) {
         const QString destination = s.PasteDir + name;
         const Clash clash = m_ctx.clash->overwriteChosen() ? Clash::Replace : Clash::Keep;
-        const TransferResult r = cut ? MoveFileTo(source, destination, clash, &moves)
-                                     : CopyFileTo(source, destination, clash);
+        if (m_ctx.fileEvents)
+            m_ctx.fileEvents->reportPlanned(source, destination, cut);
+        const TransferResult r = cut ? MoveFileTo(source, destination, clash, &moves, m_ctx.trash)
+                                     : CopyFileTo(source, destination, clash, m_ctx.trash);
+        if (r.replacedForGood)
+            ++m_replacedForGood;
         switch (r.outcome) {
         case Outcome::Done:
             if (r.sourceKept)
                 passOver(r.error);
             if (m_ctx.fileEvents)
-                m_ctx.fileEvents->reportFinished(source, destination, cut && !r.sourceKept);
+                m_ctx.fileEvents->reportFinished(source, destination, cut && !r.sourceKept,
+                                                 ReplacedRecord(r, destination));
             return true;
         case Outcome::Pending:
         case Outcome::SameFile:
@@ -190,10 +199,14 @@ void FileClipboard::end() {
     m_ctx.state.BatchBusy = 0;
     m_ctx.browser->RefreshFileList(m_ctx.state.ReselectName);
     // A paste onto a full or read-only disk must not look done.
+    QStringList said;
     if (m_passedOver > 0)
-        f.setPanelText(4, QStringLiteral("%1 file(s) left as they were: %2")
-                              .arg(m_passedOver)
-                              .arg(m_firstReason));
+        said << QStringLiteral("%1 file(s) left as they were: %2").arg(m_passedOver).arg(m_firstReason);
+    if (m_replacedForGood > 0)
+        said << QStringLiteral("%1 file(s) replaced for good: no trash on that volume")
+                    .arg(m_replacedForGood);
+    if (!said.isEmpty())
+        f.setPanelText(4, said.join(QStringLiteral("; ")));
 }
 
 } // namespace glimmerby

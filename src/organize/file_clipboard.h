@@ -32,6 +32,7 @@ class FileClipboard : public QObject {
     QString m_aboveName; // the entry above the first selected one when the command began
     QString m_ownName;   // the first selected entry
     int m_passedOver = 0;
+    int m_replacedForGood = 0; // overwrites on a volume without a trash
     QString m_firstReason;
 };
 

@@ -5,6 +5,7 @@
 #include "browser/pane_widgets.h"
 #include "windows/center_window.h"
 #include "windows/dialog_box.h"
+#include "organize/file_undo.h"
 #include "windows/form1.h"
 #include "windows/picture_widgets.h"
 
@@ -146,6 +147,8 @@ void OptionsDialog::ShowOptionsDialog(const QString &mode) {
     box.setWindowState(Qt::WindowNoState);
     configure(box, mode);
     box.setClosedAnswer(closedAnswer(mode));
+    connect(&box, &DialogBox::directoryMade, this,
+            [this](const QString &dir) { ReportDirectoryMade(m_ctx, dir); });
     box.setStartDirectory(s.DestinationDir);
     CenterWindow(box);
     if (onShown)

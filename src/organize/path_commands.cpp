@@ -11,6 +11,7 @@
 #include "organize/options_dialog.h"
 #include "organize/path_choice.h"
 #include "windows/dialog_box.h"
+#include "organize/file_undo.h"
 #include "windows/form1.h"
 
 #include <QDir>
@@ -53,6 +54,7 @@ void PathCommands::MakeDir_Click() {
             ProgramTitle);
         return;
     }
+    ReportDirectoryMade(m_ctx, target);
     f.Dir1->refresh();
     setDestination(withTrailingSlash(target));
 }

@@ -65,11 +65,18 @@ void RenameCommand::ReName() {
     if (s.ExistsChoice == CancelCommand || s.ExistsChoice == SkipThisFile)
         return;
     TransferResult result;
+    if (m_ctx.fileEvents) // recorded for the journal and Ctrl+Z
+        m_ctx.fileEvents->reportStarted(QStringLiteral("Rename"));
+    QString target;
     for (int attempt = 0; attempt < 4; ++attempt) {
-        const QString target = d + name;
-        // Overwriting is one rename onto the chosen file, never a delete first.
-        result = m_ctx.clash->overwriteChosen() ? MoveFileTo(d + oldName, target, Clash::Replace)
-                                                : RenameFileTo(d + oldName, target);
+        target = d + name;
+        if (m_ctx.fileEvents)
+            m_ctx.fileEvents->reportPlanned(d + oldName, target, true);
+        // Overwriting is one rename onto the chosen file (what it replaces kept in the
+        // trash), never a delete first.
+        result = m_ctx.clash->overwriteChosen()
+                     ? MoveFileTo(d + oldName, target, Clash::Replace, nullptr, m_ctx.trash)
+                     : RenameFileTo(d + oldName, target);
         if (result.outcome != Outcome::NameTaken)
             break;
         name = m_ctx.clash->MakeUniqueName(d + newName); // taken meanwhile: ask again
@@ -78,8 +85,15 @@ void RenameCommand::ReName() {
     }
     if (result.outcome == Outcome::Done) {
         if (m_ctx.fileEvents) {
-            m_ctx.fileEvents->reportFinished(d + oldName, d + name, true);
+            m_ctx.fileEvents->reportFinished(d + oldName, d + name, true,
+                                             ReplacedRecord(result, target));
             m_ctx.fileEvents->reportBatchEnded();
+        }
+        if (result.replacedForGood) {
+            m_ctx.browser->RefreshFileList(name);
+            f.setPanelText(4, QStringLiteral("%1 replaced for good: no trash on that volume")
+                                  .arg(name));
+            return;
         }
     } else if (result.outcome == Outcome::Failed || result.outcome == Outcome::NameTaken) {
         // The old file stays; the status line says why nothing changed.

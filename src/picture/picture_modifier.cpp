@@ -71,6 +71,8 @@ void PictureModifier::ModifyPicture(const QString &stepWord) {
         PipelineLongSide(stepWord, s.ModifyEnabled == 1, m_ctx.form.T[0]->text());
     const int quality = std::clamp(s.JpegQuality, 0, 100);
     const bool move = stepWord == QLatin1String("ModifyMove");
+    m_replaced = {};
+    m_trashedSource = {};
 
     s.DstExt = QStringLiteral(".JPG");
     if (stepWord == QLatin1String("Thumb"))
@@ -102,7 +104,24 @@ void PictureModifier::ModifyPicture(const QString &stepWord) {
             prepared = true;
         }
         progress(QStringLiteral("Save File"));
+        // What an overwrite replaces (the source itself included) is kept in the trash; a
+        // file that cannot be kept there is not replaced.
+        if (replace && m_ctx.trash && PathTaken(destination)) {
+            const TrashResult kept = m_ctx.trash->keepInTrash(destination);
+            if (kept.outcome == TrashOutcome::Failed)
+                return;
+            m_replaced = kept.outcome == TrashOutcome::Trashed ? kept.item
+                                                               : TrashedFile{destination, {}, {}};
+        }
         const int result = m_ctx.codec->JpegWriteFile(picture, destination, quality, replace);
+        if (result != JpegCode::Ok && !m_replaced.isEmpty()) {
+            // Not written: the trash gives back its entry, the destination stays as it was.
+            if (PathTaken(destination))
+                DropTrashEntry(m_replaced);
+            else
+                RestoreFromTrash(m_replaced, destination);
+            m_replaced = {};
+        }
         if (result == JpegCode::NameTaken)
             continue; // the name was taken meanwhile: ask again
         if (result != JpegCode::Ok)
@@ -112,8 +131,14 @@ void PictureModifier::ModifyPicture(const QString &stepWord) {
     if (move) {
         // The source goes only when it is not the file just written (an overwrite of the
         // source itself, a second name of the same file).
-        if (!SameFile(source, destination))
-            QFile::remove(source);
+        // It goes into the trash, from where Ctrl+Z or the desktop can bring it back.
+        if (!SameFile(source, destination)) {
+            const TrashResult r = m_ctx.trash ? m_ctx.trash->moveToTrash(source) : TrashResult{};
+            if (r.outcome == TrashOutcome::Trashed)
+                m_trashedSource = r.item;
+            else if (r.outcome == TrashOutcome::NoTrash || !m_ctx.trash)
+                QFile::remove(source);
+        }
         s.ReselectName = s.DstName + s.DstExt;
     }
 }

@@ -3,6 +3,8 @@
 // plain conversion ("Convert"), a thumbnail ("Thumb") or with the operation chosen in the
 // "Chose Operation:" frame ("ModifyCopy", "ModifyMove").
 
+#include "app/trash.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -25,6 +27,12 @@ class PictureModifier : public QObject {
     // and a free one turns a remembered 5 back into 6.
     void setClashCheck(std::function<bool()> check);
 
+    // What the last ModifyPicture put into the trash: the file its picture replaced
+    // (naming only the destination when that was replaced for good) and, for
+    // "ModifyMove", its source. Empty when nothing.
+    const TrashedFile &lastReplaced() const { return m_replaced; }
+    const TrashedFile &lastTrashedSource() const { return m_trashedSource; }
+
   private:
     void checkName();
     void progress(const QString &text);
@@ -32,6 +40,8 @@ class PictureModifier : public QObject {
 
     AppContext &m_ctx;
     std::function<bool()> m_clashCheck;
+    TrashedFile m_replaced;      // what the last picture written replaced, kept in the trash
+    TrashedFile m_trashedSource; // the source the last ModifyMove put into the trash
 };
 
 } // namespace glimmerby

@@ -11,6 +11,7 @@
 #include "playback/playback_controller.h"
 #include "windows/cover_screen.h"
 #include "windows/dialog_box.h"
+#include "organize/file_undo.h"
 #include "windows/form1.h"
 
 #include <QCoreApplication>
@@ -127,6 +128,10 @@ void KeyCommands::command(int key, Qt::KeyboardModifiers shift) {
     case Qt::Key_X:
         if (ctrlAlone)
             clipboardKey(QStringLiteral("X"));
+        break;
+    case Qt::Key_Z:
+        if (ctrlAlone && m_ctx.undo)
+            m_ctx.undo->undoLast(); // the last file command, then the one before it
         break;
     default:
         break;

@@ -232,6 +232,7 @@ void DialogBox::Command1_Click() {
         m_boxes.show(QStringLiteral("Error creating dir"), ProgramTitle);
         return;
     }
+    emit directoryMade(target);
     Dir1->refresh();
 }
 
