@@ -10,8 +10,8 @@
 //
 // Arguments: the program to run, files for run 1 (20), megabytes each (30).
 
-#include <QtDBus>
 #include <QtCore>
+#include <QtDBus>
 
 #include <csignal>
 #include <cstdio>
@@ -192,12 +192,13 @@ struct Program {
     // Types into the box titled so, then presses Enter.
     bool answer(const QString &title, const QString &text) {
         QString id;
-        if (!waitFor([&] {
-                return !(id = xdotool({"search", "--onlyvisible", "--name", title})
-                                  .section('\n', 0, 0))
-                            .isEmpty();
-            },
-                     20000))
+        if (!waitFor(
+                [&] {
+                    return !(id = xdotool({"search", "--onlyvisible", "--name", title})
+                                      .section('\n', 0, 0))
+                                .isEmpty();
+                },
+                20000))
             return false;
         wait(800);
         xdotool({"windowfocus", "--sync", id});
@@ -335,9 +336,10 @@ void deleteOnVolumes(const QString &exe, const QString &root) {
     struct Volume {
         const char *what, *dir;
     };
-    for (const Volume &v : {Volume{"3. Delete on a tmpfs volume of its own, then Ctrl+Z", "vol"},
-                            Volume{"4a. Delete on a read-only volume", "ro"},
-                            Volume{"4b. Delete on a volume where no trash can be made", "blocked"}}) {
+    for (const Volume &v :
+         {Volume{"3. Delete on a tmpfs volume of its own, then Ctrl+Z", "vol"},
+          Volume{"4a. Delete on a read-only volume", "ro"},
+          Volume{"4b. Delete on a volume where no trash can be made", "blocked"}}) {
         say(v.what);
         const QString vol = root + "/" + v.dir;
         if (!mountTmpfs(vol, "4m"))

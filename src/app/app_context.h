@@ -64,10 +64,10 @@ struct AppContext {
     // The description field Text2, the properties panel, descriptions following files.
     DescriptionField *descriptions = nullptr;
 
-    Trash *trash = nullptr;       // where deleted and replaced files go
-    FileUndo *undo = nullptr;     // the journal and Ctrl+Z of the file commands
+    Trash *trash = nullptr;         // where deleted and replaced files go
+    FileUndo *undo = nullptr;       // the journal and Ctrl+Z of the file commands
     RunningLock *running = nullptr; // tells whether another Glimmerby runs
-    qint64 startedNs = 0;         // when this process started (stale temporaries are older)
+    qint64 startedNs = 0;           // when this process started (stale temporaries are older)
 
     // The help window, once there is one; empty: help does nothing.
     std::function<void()> ShowHelp;

@@ -4,9 +4,9 @@
 #include "app/message_boxes.h"
 #include "app/settings_store.h"
 #include "app/single_instance.h"
+#include "app/split_path.h"
 #include "app/stale_temporaries.h"
 #include "app/trash.h"
-#include "app/split_path.h"
 #include "browser/browser_controller.h"
 #include "browser/directory_listing.h"
 #include "browser/media_kinds.h"
@@ -88,9 +88,8 @@ bool Application::Main(const QString &commandLine) {
     if (lock == InstanceLock::Acquired)
         removeOwnTemporaries(s.DataDir);
     m_ownsJournal = lock == InstanceLock::Acquired;
-    m_trash = std::make_unique<Trash>(m_options.homeTrash.isEmpty()
-                                          ? Trash::homeTrashFromEnvironment()
-                                          : m_options.homeTrash);
+    m_trash = std::make_unique<Trash>(
+        m_options.homeTrash.isEmpty() ? Trash::homeTrashFromEnvironment() : m_options.homeTrash);
     m_running = std::make_unique<RunningLock>(
         m_options.lockDir.isEmpty() ? QString()
                                     : m_options.lockDir + QStringLiteral("/glimmerby.running"));

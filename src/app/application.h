@@ -87,8 +87,8 @@ class Application : public QObject {
     std::unique_ptr<Trash> m_trash;
     std::unique_ptr<RunningLock> m_running;
     qint64 m_startedNs = NowNs();
-    bool m_ownsJournal = false; // this process holds the lock: it keeps the journal
-    QString m_recoveryText;     // what the start finished of a command cut short
+    bool m_ownsJournal = false;           // this process holds the lock: it keeps the journal
+    QString m_recoveryText;               // what the start finished of a command cut short
     std::unique_ptr<InputBoxes> m_inputs; // the input boxes of the windows
     std::unique_ptr<FileDialogs> m_fileDialogs;
     std::unique_ptr<Form1> m_form;

@@ -58,8 +58,7 @@ int RemoveStaleTemporaries(const QString &dir, qint64 startedNs) {
         if (e->d_name[0] != '.' || !IsOwnTemporaryName(QFile::decodeName(e->d_name)))
             continue;
         struct stat st {};
-        if (::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(st.st_mode))
+        if (::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
             continue;
         const qint64 changed = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
         if (changed < startedNs && ::unlinkat(::dirfd(d), e->d_name, 0) == 0)

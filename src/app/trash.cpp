@@ -116,9 +116,8 @@ QString Trash::trashFor(const QString &path, dev_t device) {
         return *found;
     QString trash;
     struct stat home {};
-    if (!m_home.isEmpty() && makePath(m_home) &&
-        ::stat(native(m_home).constData(), &home) == 0 && home.st_dev == device &&
-        hasTrashLayout(m_home))
+    if (!m_home.isEmpty() && makePath(m_home) && ::stat(native(m_home).constData(), &home) == 0 &&
+        home.st_dev == device && hasTrashLayout(m_home))
         trash = m_home;
     if (trash.isEmpty()) {
         const QString top = volumeTop(parentOf(QDir::cleanPath(path)), device);
@@ -136,7 +135,8 @@ QString Trash::trashFor(const QString &path, dev_t device) {
                  ownDirectory(own) && hasTrashLayout(own))
             trash = own;
         struct stat st {};
-        if (!trash.isEmpty() && (::stat(native(trash).constData(), &st) != 0 || st.st_dev != device))
+        if (!trash.isEmpty() &&
+            (::stat(native(trash).constData(), &st) != 0 || st.st_dev != device))
             trash.clear();
     }
     if (!trash.isEmpty())
@@ -170,10 +170,9 @@ TrashResult Trash::put(const QString &path, Keep keep) {
         // Paths in a volume's own trash are kept relative to the volume's top, so that
         // they stay right wherever the volume is mounted next time.
         const bool home = trash == m_home;
-        const QString top = home ? QString()
-                            : trash.contains(QStringLiteral("/.Trash/"))
-                                ? parentOf(parentOf(trash))
-                                : parentOf(trash);
+        const QString top = home                                         ? QString()
+                            : trash.contains(QStringLiteral("/.Trash/")) ? parentOf(parentOf(trash))
+                                                                         : parentOf(trash);
         const QByteArray text = TrashInfoText(absolute, home ? QString() : top, deletionTime());
         const QString name = absolute.mid(absolute.lastIndexOf(u'/') + 1);
         int error = ENOENT;

@@ -1,8 +1,8 @@
 #include "browser/browser_controller.h"
 
-#include "app/stale_temporaries.h"
 #include "app/app_context.h"
 #include "app/app_state.h"
+#include "app/stale_temporaries.h"
 #include "browser/media_kinds.h"
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"

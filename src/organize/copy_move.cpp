@@ -320,7 +320,9 @@ void CopyMove::endReset() {
 void CopyMove::showPassedOver() {
     QStringList said;
     if (m_passedOver > 0)
-        said << QStringLiteral("%1 file(s) left as they were: %2").arg(m_passedOver).arg(m_firstReason);
+        said << QStringLiteral("%1 file(s) left as they were: %2")
+                    .arg(m_passedOver)
+                    .arg(m_firstReason);
     if (m_replacedForGood > 0)
         said << QStringLiteral("%1 file(s) replaced for good: no trash on that volume")
                     .arg(m_replacedForGood);

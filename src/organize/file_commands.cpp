@@ -3,10 +3,10 @@
 #include "app/app_context.h"
 #include "app/app_state.h"
 #include "app/message_boxes.h"
+#include "app/trash.h"
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"
-#include "app/trash.h"
 #include "organize/file_events.h"
 #include "windows/form1.h"
 
@@ -118,8 +118,8 @@ void FileCommands::removeFiles(const QStringList &paths) {
         events->reportBatchEnded();
     m_lastReport.clear();
     if (forGood > 0)
-        m_lastReport = QStringLiteral("%1 file(s) deleted for good: no trash on that volume")
-                           .arg(forGood);
+        m_lastReport =
+            QStringLiteral("%1 file(s) deleted for good: no trash on that volume").arg(forGood);
     if (stayed > 0)
         m_lastReport += (m_lastReport.isEmpty() ? QString() : QStringLiteral("; ")) +
                         QStringLiteral("%1 file(s) left as they were: %2").arg(stayed).arg(reason);

@@ -11,6 +11,7 @@
 #include "windows/form1.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -199,8 +200,7 @@ void FileUndo::undoStep(const FileStep &step, qint64 journalId, Tally &t) {
     switch (step.kind) {
     case StepKind::Trash: {
         const QString target = freeTarget(step.from);
-        const int error =
-            target.isEmpty() ? ENAMETOOLONG : RestoreFromTrash(step.trashed, target);
+        const int error = target.isEmpty() ? ENAMETOOLONG : RestoreFromTrash(step.trashed, target);
         if (error == ENOENT) {
             ++t.changed; // no longer in the trash
         } else if (error != 0) {

@@ -3,9 +3,9 @@
 #include "app/app_context.h"
 #include "app/app_state.h"
 #include "browser/pane_widgets.h"
+#include "organize/file_undo.h"
 #include "windows/center_window.h"
 #include "windows/dialog_box.h"
-#include "organize/file_undo.h"
 #include "windows/form1.h"
 #include "windows/picture_widgets.h"
 

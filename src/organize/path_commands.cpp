@@ -8,10 +8,10 @@
 #include "app/split_path.h"
 #include "browser/pane_widgets.h"
 #include "organize/destination.h"
+#include "organize/file_undo.h"
 #include "organize/options_dialog.h"
 #include "organize/path_choice.h"
 #include "windows/dialog_box.h"
-#include "organize/file_undo.h"
 #include "windows/form1.h"
 
 #include <QDir>

@@ -91,8 +91,8 @@ void RenameCommand::ReName() {
         }
         if (result.replacedForGood) {
             m_ctx.browser->RefreshFileList(name);
-            f.setPanelText(4, QStringLiteral("%1 replaced for good: no trash on that volume")
-                                  .arg(name));
+            f.setPanelText(
+                4, QStringLiteral("%1 replaced for good: no trash on that volume").arg(name));
             return;
         }
     } else if (result.outcome == Outcome::Failed || result.outcome == Outcome::NameTaken) {

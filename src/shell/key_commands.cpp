@@ -7,11 +7,11 @@
 #include "browser/preview_dispatcher.h"
 #include "organize/file_clipboard.h"
 #include "organize/file_commands.h"
+#include "organize/file_undo.h"
 #include "picture/status_line.h"
 #include "playback/playback_controller.h"
 #include "windows/cover_screen.h"
 #include "windows/dialog_box.h"
-#include "organize/file_undo.h"
 #include "windows/form1.h"
 
 #include <QCoreApplication>

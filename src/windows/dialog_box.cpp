@@ -1,10 +1,10 @@
 #include "windows/dialog_box.h"
 
+#include "app/file_ops.h"
 #include "app/input_boxes.h"
 #include "app/message_boxes.h"
 #include "app/settings_store.h"
 #include "browser/pane_widgets.h"
-#include "app/file_ops.h"
 #include "windows/picture_widgets.h"
 
 #include <QCloseEvent>

@@ -5,12 +5,12 @@
 #include "app/data_dir.h"
 #include "app/file_journal.h"
 #include "app/file_ops.h"
-#include "app/stale_temporaries.h"
-#include "app/trash.h"
 #include "app/ini_file.h"
 #include "app/settings_store.h"
 #include "app/single_instance.h"
 #include "app/split_path.h"
+#include "app/stale_temporaries.h"
+#include "app/trash.h"
 #include "support/test_files.h"
 
 #include <QtTest>
@@ -449,13 +449,20 @@ class TestApp : public QObject {
     void trashPlaces_data() {
         QTest::addColumn<QString>("volume"); // how the file's volume is set up
         QTest::addColumn<QString>("trash");  // the trash directory under the root, or "none"
-        QTest::newRow("home's file system") << "home" << "data/Trash";
-        QTest::newRow("volume without .Trash") << "plain" << "vol/.Trash-%1";
-        QTest::newRow("volume with sticky .Trash") << "sticky" << "vol/.Trash/%1";
-        QTest::newRow(".Trash not sticky") << "unsticky" << "vol/.Trash-%1";
-        QTest::newRow(".Trash a link") << "link" << "vol/.Trash-%1";
-        QTest::newRow("read-only volume") << "ro" << "none";
-        QTest::newRow("a file where .Trash-uid goes") << "blocked" << "none";
+        QTest::newRow("home's file system") << "home"
+                                            << "data/Trash";
+        QTest::newRow("volume without .Trash") << "plain"
+                                               << "vol/.Trash-%1";
+        QTest::newRow("volume with sticky .Trash") << "sticky"
+                                                   << "vol/.Trash/%1";
+        QTest::newRow(".Trash not sticky") << "unsticky"
+                                           << "vol/.Trash-%1";
+        QTest::newRow(".Trash a link") << "link"
+                                       << "vol/.Trash-%1";
+        QTest::newRow("read-only volume") << "ro"
+                                          << "none";
+        QTest::newRow("a file where .Trash-uid goes") << "blocked"
+                                                      << "none";
     }
     void trashPlaces() {
         QFETCH(QString, volume);
@@ -618,12 +625,13 @@ class TestApp : public QObject {
     void staleTemporaries() {
         QTemporaryDir dir;
         const QString d = dir.path() + "/";
-        for (const char *name : {".a.jpg.glimmerby-Ab3dE9", ".glimmerby-zzzzzz", ".a.jpg.glimmerby-x",
-                                 "a.jpg.glimmerby-Ab3dE9", ".b.glimmerby-Ab3dE9.jpg"})
+        for (const char *name :
+             {".a.jpg.glimmerby-Ab3dE9", ".glimmerby-zzzzzz", ".a.jpg.glimmerby-x",
+              "a.jpg.glimmerby-Ab3dE9", ".b.glimmerby-Ab3dE9.jpg"})
             touch(d + name);
         QVERIFY(QDir(d).mkdir(".c.glimmerby-Ab3dE9"));
         const qint64 started = NowNs();
-        QTest::qWait(20); // file times come from a coarser clock
+        QTest::qWait(20);                       // file times come from a coarser clock
         touch(d + ".new.jpg.glimmerby-Qw1234"); // being written now
         QCOMPARE(RemoveStaleTemporaries(d, started), 2);
         QCOMPARE(entries(d), QStringList({".a.jpg.glimmerby-x", ".b.glimmerby-Ab3dE9.jpg",

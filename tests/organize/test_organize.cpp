@@ -2,19 +2,19 @@
 // underneath, with full, read-only and second file systems made for real (as root).
 
 #include "app/app_context.h"
+#include "app/file_ops.h"
 #include "app/ini_file.h"
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
 #include "organize/copy_move.h"
 #include "organize/destination.h"
-#include "app/file_ops.h"
 #include "organize/file_clipboard.h"
 #include "organize/file_commands.h"
 #include "organize/file_transfer.h"
 #include "organize/file_undo.h"
-#include "shell/key_commands.h"
 #include "organize/free_name.h"
 #include "organize/options_dialog.h"
+#include "shell/key_commands.h"
 #include "shell/picture_text.h"
 #include "shell/toggles_controller.h"
 #include "support/app_sandbox.h"
@@ -577,25 +577,42 @@ class TestOrganize : public QObject {
         QTest::addColumn<QString>("changed"); // what the undo leaves different from before
         QTest::addColumn<QString>("panel");   // what panel 4 says after it
         const QString two = " of 2 files";
-        QTest::newRow("delete") << "delete" << "Undo Delete" + two << "" << "Undid Delete" + two;
-        QTest::newRow("delete, name taken since")
-            << "delete taken" << "Undo Delete" + two << "s:a.mp3=new s:a1.mp3=A"
-            << "Undid Delete" + two;
-        QTest::newRow("copy") << "copy" << "Undo Copy" + two << "" << "Undid Copy" + two;
+        QTest::newRow("delete") << "delete"
+                                << "Undo Delete" + two << ""
+                                << "Undid Delete" + two;
+        QTest::newRow("delete, name taken since") << "delete taken"
+                                                  << "Undo Delete" + two << "s:a.mp3=new s:a1.mp3=A"
+                                                  << "Undid Delete" + two;
+        QTest::newRow("copy") << "copy"
+                              << "Undo Copy" + two << ""
+                              << "Undid Copy" + two;
         QTest::newRow("copy, changed since")
-            << "copy changed" << "Undo Copy" + two << "t:b.mp3=B!"
+            << "copy changed"
+            << "Undo Copy" + two << "t:b.MP3=B!"
             << "Undid Copy" + two + "; 1 file(s) left as they changed since";
-        QTest::newRow("overwrite") << "overwrite" << "Undo Copy" + two << "" << "Undid Copy" + two;
-        QTest::newRow("move") << "move" << "Undo Move" + two << "" << "Undid Move" + two;
-        QTest::newRow("move across volumes")
-            << "move across" << "Undo Move" + two << "" << "Undid Move" + two;
-        QTest::newRow("move, overwrite") << "move overwrite" << "Undo Move" + two << ""
+        QTest::newRow("overwrite") << "overwrite"
+                                   << "Undo Copy" + two << ""
+                                   << "Undid Copy" + two;
+        QTest::newRow("move") << "move"
+                              << "Undo Move" + two << ""
+                              << "Undid Move" + two;
+        QTest::newRow("move across volumes") << "move across"
+                                             << "Undo Move" + two << ""
+                                             << "Undid Move" + two;
+        QTest::newRow("move, overwrite") << "move overwrite"
+                                         << "Undo Move" + two << ""
                                          << "Undid Move" + two;
-        QTest::newRow("paste of cut files") << "paste" << "Undo Paste" + two << ""
+        QTest::newRow("paste of cut files") << "paste"
+                                            << "Undo Paste" + two << ""
                                             << "Undid Paste" + two;
-        QTest::newRow("rename") << "rename" << "Undo Rename of 1 file" << ""
+        QTest::newRow("rename") << "rename"
+                                << "Undo Rename of 1 file"
+                                << ""
                                 << "Undid Rename of 1 file";
-        QTest::newRow("make dir") << "mkdir" << "Undo Make Dir" << "" << "Undid Make Dir";
+        QTest::newRow("make dir") << "mkdir"
+                                  << "Undo Make Dir"
+                                  << ""
+                                  << "Undid Make Dir";
     }
     void undoEachCommand() {
         QFETCH(QString, command);
@@ -644,7 +661,7 @@ class TestOrganize : public QObject {
         }
         QVERIFY(snapshot() != before || command == "mkdir");
         if (command == "copy changed")
-            writeAll(r.target.filePath("b.mp3"), "B!");
+            writeAll(r.target.filePath("b.MP3"), "B!"); // the copy (its extension in capitals)
         if (command == "delete taken")
             writeAll(r.source.filePath("a.mp3"), "new");
         QTEST(r.form().mnuUndo->text(), "caption");
@@ -654,7 +671,8 @@ class TestOrganize : public QObject {
         r.ctx().keys->Form_KeyDown(Qt::Key_Z, Qt::ControlModifier);
         QStringList expected = before;
         for (const QString &entry : changed.split(' ', Qt::SkipEmptyParts)) {
-            expected.removeIf([&](const QString &e) { return e.section('=', 0, 0) == entry.section('=', 0, 0); });
+            expected.removeIf(
+                [&](const QString &e) { return e.section('=', 0, 0) == entry.section('=', 0, 0); });
             expected << entry;
         }
         expected.sort();

@@ -319,7 +319,10 @@ class TestProgramProcess : public QObject {
         const QString trashed = p.home + "/.local/share/Trash/";
         QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(p.media("b.jpg")), 10000);
         QCOMPARE(readAll(trashed + "files/b.jpg"), readAll(Samples + "grey.jpg"));
-        QVERIFY(readAll(trashed + "info/b.jpg.trashinfo").contains("\nPath=" + QUrl::toPercentEncoding(QFile::encodeName(p.media("b.jpg")), "/") + "\n"));
+        QVERIFY(readAll(trashed + "info/b.jpg.trashinfo")
+                    .contains("\nPath=" +
+                              QUrl::toPercentEncoding(QFile::encodeName(p.media("b.jpg")), "/") +
+                              "\n"));
         p.key("ctrl+z");
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(p.media("b.jpg")), 10000);
         QCOMPARE(QDir(trashed + "info").entryList(QDir::Files), QStringList());
