@@ -57,7 +57,7 @@ bool fill(const QString &dir, int count) {
     QDir().mkpath(dir);
     const QByteArray content(4096, 'p');
     for (int i = 0; i < count; ++i) {
-        QFile f(dir + QStringLiteral("/picture%1.jpg").arg(i, 5, 10, QChar(u'0')));
+        QFile f(dir + QStringLiteral("/track%1.mp3").arg(i, 5, 10, QChar(u'0')));
         if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
             return false;
     }

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QUrl>
 #include <cerrno>
+#include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -150,6 +151,7 @@ QString RecoveryReport::text() const {
 FileJournal::FileJournal(const QString &path) : m_path(path) {}
 
 FileJournal::~FileJournal() {
+    append({});
     if (m_fd >= 0) {
         ::fdatasync(m_fd);
         ::close(m_fd);
@@ -229,12 +231,18 @@ bool FileJournal::start(const std::deque<FileCommand> &history) {
     return m_fd >= 0;
 }
 
-void FileJournal::append(const QByteArray &line) {
+void FileJournal::append(const QByteArray &line, bool now) {
     if (m_fd < 0)
         return;
-    // One write per record: a killed process leaves whole records, and a record cut by a
+    // Records of what is done wait for the next record that must be written at once (a
+    // plan, an end): one write for many deleted files.
+    m_waiting += line;
+    if (!now && m_waiting.size() < 64 * 1024)
+        return;
+    const QByteArray out = std::exchange(m_waiting, {});
+    // Whole records in one write: a killed process leaves whole records, and a record cut by a
     // power cut is a last line without its end, which reading passes over.
-    while (::write(m_fd, line.constData(), size_t(line.size())) < 0 && errno == EINTR) {
+    while (::write(m_fd, out.constData(), size_t(out.size())) < 0 && errno == EINTR) {
     }
 }
 
@@ -252,20 +260,21 @@ void FileJournal::planned(qint64 id, StepKind kind, const QString &from, const Q
 }
 
 void FileJournal::done(qint64 id, const FileStep &step) {
-    append(doneLine(id, step));
+    append(doneLine(id, step), false);
 }
 
-void FileJournal::end(qint64 id) {
+void FileJournal::end(qint64 id, bool durable) {
     append("E\t" + number(id) + '\n');
-    sync();
+    if (durable)
+        sync();
 }
 
 void FileJournal::undone(qint64 id) {
     append("U\t" + number(id) + '\n');
-    sync();
 }
 
 void FileJournal::sync() {
+    append({});
     if (m_fd >= 0)
         ::fdatasync(m_fd);
     m_sinceSync = 0;

@@ -2,8 +2,9 @@
 // The journal of file commands, a text file in the settings directory. A command writes
 // its plan for each file before touching it and what became of the file afterwards, so
 // that the undo history survives a restart and a command cut short (a crash, a kill, a
-// power cut) can be finished at the next start. Records are appended with one write each
-// (a killed process loses none) and synced in groups and at the end of every command.
+// power cut) can be finished at the next start. A plan is written before its file is
+// touched (a killed process loses none), records of what is done are written with the next
+// plan or end, and the journal is synced in groups and at the end of every command.
 //
 // Lines, fields separated by tabs, each field percent-encoded:
 //   C id name            a command begins
@@ -49,7 +50,9 @@ class FileJournal {
     qint64 begin(const QString &name);
     void planned(qint64 id, StepKind kind, const QString &from, const QString &to);
     void done(qint64 id, const FileStep &step);
-    void end(qint64 id);
+    // Ends a command; synced unless durable is false (an undo, whose record is only needed
+    // for the history: its moves make their own copies durable before any source goes).
+    void end(qint64 id, bool durable = true);
     void undone(qint64 id);
     // Makes what was written durable (fdatasync).
     void sync();
@@ -59,7 +62,8 @@ class FileJournal {
     QString path() const { return m_path; }
 
   private:
-    void append(const QByteArray &line);
+    void append(const QByteArray &line, bool now = true);
+    QByteArray m_waiting; // done records not yet written
     QString m_path;
     int m_fd = -1;
     qint64 m_nextId = 1;

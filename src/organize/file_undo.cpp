@@ -10,10 +10,12 @@
 #include "shell/toggles_controller.h"
 #include "windows/form1.h"
 
+#include <QDir>
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace glimmerby {
@@ -158,14 +160,35 @@ void FileUndo::onEnded() {
 
 // ---- Undoing ---------------------------------------------------------------------------
 
-QString FileUndo::freeTarget(const QString &path) const {
+QString FileUndo::freeTarget(const QString &path) {
     const QString dir = directoryOf(path);
-    if (LookUpName(dir, fileNameOf(path)).state == NameState::Free)
-        return path;
+    const QString name = fileNameOf(path);
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
+        if (errno != ENOENT)
+            return {}; // cannot tell: left where it is
+        // Free unless another entry has the name in other letter case. Each directory is
+        // read once per undo rather than once per file.
+        auto names = m_foldedNames.find(dir);
+        if (names == m_foldedNames.end()) {
+            QSet<QString> folded;
+            for (const QString &entry : QDir(dir).entryList(QDir::AllEntries | QDir::Hidden |
+                                                            QDir::System | QDir::NoDotAndDotDot))
+                folded.insert(entry.toCaseFolded());
+            names = m_foldedNames.insert(dir, folded);
+        }
+        if (!names->contains(name.toCaseFolded())) {
+            names->insert(name.toCaseFolded());
+            return path;
+        }
+    }
     // Taken since: the next free counter name, as any clash would get.
     const PathParts parts = splitPath(path);
     const FreeName free = FindFreeName(dir, parts.Name, parts.Ext);
-    return free.baseName.isEmpty() ? QString() : dir + free.baseName + parts.Ext;
+    if (free.baseName.isEmpty())
+        return {};
+    m_foldedNames[dir].insert((free.baseName + parts.Ext).toCaseFolded());
+    return dir + free.baseName + parts.Ext;
 }
 
 bool FileUndo::sendToTrash(const QString &path, Tally &t, const FileStep &step) {
@@ -257,7 +280,11 @@ void FileUndo::undoStep(const FileStep &step, qint64 journalId, Tally &t) {
         if (!sendToTrash(step.to, t, step))
             return;
     } else {
-        if (m_journal)
+        // Only a move across file systems can be cut short half-way: within one it is a
+        // single rename, and needs no plan on record.
+        struct stat dir {};
+        if (m_journal && (::stat(QFile::encodeName(directoryOf(back)).constData(), &dir) != 0 ||
+                          dir.st_dev != step.made.device))
             m_journal->planned(journalId, StepKind::Move, step.to, back);
         const TransferResult r = MoveFileTo(step.to, back, Clash::Keep);
         if (r.outcome != Outcome::Done) {
@@ -267,13 +294,6 @@ void FileUndo::undoStep(const FileStep &step, qint64 journalId, Tally &t) {
             t.again.push_back(step);
             return;
         }
-        FileStep done;
-        done.kind = StepKind::Move;
-        done.from = step.to;
-        done.to = back;
-        done.made = FileIdentity::of(back);
-        if (m_journal)
-            m_journal->done(journalId, done);
         if (m_ctx.fileEvents) // its description goes back with it
             m_ctx.fileEvents->reportFinished(step.to, back, !r.sourceKept);
     }
@@ -302,6 +322,7 @@ void FileUndo::undoLast() {
     f.PB1->setRange(0, std::max<int>(1, int(command.steps.size())));
     f.PB1->setValue(0);
     Tally t;
+    m_foldedNames.clear();
     for (auto step = command.steps.rbegin(); step != command.steps.rend(); ++step) {
         if (m_ctx.toggles) {
             m_ctx.toggles->pb1plus1();
@@ -311,7 +332,7 @@ void FileUndo::undoLast() {
     }
     if (m_journal) {
         m_journal->undone(command.id);
-        m_journal->end(id);
+        m_journal->end(id, false);
     }
     if (m_ctx.fileEvents)
         m_ctx.fileEvents->reportBatchEnded(); // descriptions that went back are written
@@ -327,6 +348,7 @@ void FileUndo::undoLast() {
         }
         onEnded();
     }
+    m_foldedNames.clear();
     f.PB1->setValue(0);
     if (m_ctx.toggles)
         m_ctx.toggles->pbplus1(QString());

@@ -7,7 +7,9 @@
 #include "app/file_history.h"
 #include "app/file_journal.h"
 
+#include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -60,7 +62,8 @@ class FileUndo : public QObject {
     void undoStep(const FileStep &step, qint64 journalId, Tally &t);
     bool sendToTrash(const QString &path, Tally &t, const FileStep &step);
     void restoreReplaced(const FileStep &step, Tally &t);
-    QString freeTarget(const QString &path) const;
+    // path when its name is free now, else the next free counter name; empty when none.
+    QString freeTarget(const QString &path);
     void updateMenu();
 
     AppContext &m_ctx;
@@ -69,6 +72,7 @@ class FileUndo : public QObject {
     std::optional<FileCommand> m_current;
     bool m_undoing = false;
     bool m_recording = true;
+    QHash<QString, QSet<QString>> m_foldedNames; // during an undo: each directory's names
 };
 
 } // namespace glimmerby
