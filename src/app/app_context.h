@@ -55,13 +55,13 @@ struct AppContext {
     NameClash *clash = nullptr;             // destination names and their clashes
     CopyMove *copyMove = nullptr;           // the copy and move batches
     FileClipboard *clipboard = nullptr;     // the program's own cut, copy and paste
-    FileEvents *fileEvents = nullptr;       // told of every file a command copied or moved
+    FileEvents *fileEvents = nullptr;       // told what became of every file a command took
 
     InputBoxes *inputs = nullptr;       // the input boxes the commands ask with
     FileDialogs *fileDialogs = nullptr; // the file dialogs the commands ask with
     PathCommands *paths = nullptr;      // destination, directories, the editor's path
 
-    // The description field Text2, the properties panel, descriptions following files.
+    // The description field Text2 and the properties panel.
     DescriptionField *descriptions = nullptr;
 
     Trash *trash = nullptr;         // where deleted and replaced files go

@@ -275,6 +275,22 @@ bool IniDocument::setValue(const QByteArray &section, const QByteArray &key,
     return true;
 }
 
+bool IniDocument::removeKey(const QByteArray &section, const QByteArray &key) {
+    const Found found = find(section, key);
+    if (found.keyLine < 0)
+        return false;
+    for (qsizetype i = found.keyLine; i < m_lines.size();) {
+        const ParsedLine parsed = parseLine(m_lines[i].text, i == 0);
+        if (parsed.kind == LineKind::Section)
+            break;
+        if (parsed.kind == LineKind::Key && sameName(parsed.name, key))
+            m_lines.removeAt(i);
+        else
+            ++i;
+    }
+    return true;
+}
+
 QByteArray IniDocument::toBytes() const {
     QByteArray out;
     for (const Line &line : m_lines) {

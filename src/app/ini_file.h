@@ -65,6 +65,11 @@ class IniDocument {
     // NUL bytes.
     bool setValue(const QByteArray &section, const QByteArray &key, const QByteArray &value);
 
+    // Takes every line of key away from the first section of that name (as writing "no
+    // value" with the profile functions does), so that no later duplicate comes to light.
+    // False when there was none.
+    bool removeKey(const QByteArray &section, const QByteArray &key);
+
     // The whole document as bytes; unchanged lines are byte for byte as read.
     QByteArray toBytes() const;
 
@@ -74,9 +79,8 @@ class IniDocument {
     // nullopt otherwise (the document path must then be taken).
     static std::optional<QByteArray> lookup(const QByteArray &content, const QByteArray &section,
                                             const QByteArray &key);
-    static std::optional<QByteArray> withValue(const QByteArray &content,
-                                               const QByteArray &section, const QByteArray &key,
-                                               const QByteArray &value);
+    static std::optional<QByteArray> withValue(const QByteArray &content, const QByteArray &section,
+                                               const QByteArray &key, const QByteArray &value);
     // Writes content over the file at path the way save() does (same refusals).
     static bool saveBytes(const QString &path, const QByteArray &content);
 

@@ -5,27 +5,18 @@
 #include "app/message_boxes.h"
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
-#include "organize/file_events.h"
 #include "organize/file_transfer.h"
 #include "organize/name_clash.h"
+#include "organize/transfer_batch.h"
 #include "shell/toggles_controller.h"
 #include "windows/form1.h"
 
 #include "picture/picture_modifier.h"
 
-#include <QFileInfo>
 #include <QSet>
 #include <cerrno>
-#include <cstring>
 
 namespace glimmerby {
-
-namespace {
-
-// How often a name taken between the check and the write is checked again.
-constexpr int MaxNameRetries = 8;
-
-} // namespace
 
 CopyMove::CopyMove(AppContext &ctx) : QObject(&ctx.form), m_ctx(ctx) {
     Form1 &f = ctx.form;
@@ -53,20 +44,12 @@ bool CopyMove::isPicture() const {
            ext == QLatin1String(".JPEG") || ext == QLatin1String(".BMP");
 }
 
-void CopyMove::passOver(int error) {
-    ++m_passedOver;
-    if (m_firstReason.isEmpty())
-        m_firstReason = QString::fromLocal8Bit(std::strerror(error ? error : EIO));
-}
-
 void CopyMove::startCommand() {
     Form1 &f = m_ctx.form;
     f.PB->setValue(0);
     f.PB->show();
     m_ctx.state.ExistsChoice = 6;
-    m_passedOver = 0;
-    m_replacedForGood = 0;
-    m_firstReason.clear();
+    m_report.clear();
 }
 
 void CopyMove::Copyit_Click(int index) {
@@ -117,8 +100,7 @@ void CopyMove::runBatch(Command command) {
         s.ReselectName =
             command == Command::Move ? (first > 0 ? names[first - 1] : QString()) : names[first];
     }
-    if (command == Command::Move)
-        m_moves = std::make_unique<DurableMoves>();
+    m_batch = std::make_unique<TransferBatch>(m_ctx);
     if (m_ctx.fileEvents) // recorded for the journal and Ctrl+Z
         m_ctx.fileEvents->reportStarted(command == Command::Move ? QStringLiteral("Move")
                                                                  : QStringLiteral("Copy"));
@@ -138,8 +120,6 @@ void CopyMove::runBatch(Command command) {
             cancelEnd(command);
             return;
         }
-        if (m_moves && m_moves->wantsFlush())
-            finishMoves();
     }
     normalEnd(command);
 }
@@ -148,15 +128,21 @@ CopyMove::Step CopyMove::handleFile(Command command, const QString &source) {
     AppState &s = m_ctx.state;
     QString path = source;
     m_ctx.clash->PrepareDestination(path);
-    const bool destinationOk = m_destinationOk;
+    const bool move = command == Command::Move;
+    const Way way = move ? Way::Move : Way::Copy;
 
     if (command == Command::Convert || command == Command::Thumb) {
         if (!isPicture()) {
             m_ctx.boxes.show(QStringLiteral("Can't Modify This Type of file"), QString());
+            FileRecord refused; // told by its box, so not counted
+            refused.way = way;
+            refused.source = source;
+            refused.destination = path;
+            m_batch->record(refused);
             return Step::Next;
         }
-        if (!destinationOk) {
-            passOver(ENOTDIR);
+        if (!m_destinationOk) {
+            m_batch->passOver(way, source, path, ENOTDIR);
             return Step::Next;
         }
         stopPreview();
@@ -166,11 +152,10 @@ CopyMove::Step CopyMove::handleFile(Command command, const QString &source) {
                       source, false);
     }
 
-    if (!destinationOk) {
-        passOver(ENOTDIR);
+    if (!m_destinationOk) {
+        m_batch->passOver(way, source, path, ENOTDIR);
         return Step::Next;
     }
-    const bool move = command == Command::Move;
     stopPreview();
     if (isPicture() && s.ModifyEnabled == 1) {
         step(QStringLiteral("Start Modify"));
@@ -179,115 +164,75 @@ CopyMove::Step CopyMove::handleFile(Command command, const QString &source) {
     }
     step(QStringLiteral("Check Name"));
     m_ctx.clash->MakeUniqueDestName();
-    if (const auto settled = settledByClash())
-        return *settled;
+    if (const auto settled = m_batch->settledByClash(way, source, s.DestinationPath()))
+        return *settled == FileOutcome::Cancelled ? Step::Cancel : Step::Next;
     step(QStringLiteral("Final Save"));
-    return transfer(move, source);
-}
-
-std::optional<CopyMove::Step> CopyMove::settledByClash() {
-    const AppState &s = m_ctx.state;
-    if (s.ExistsChoice == CancelCommand)
-        return Step::Cancel;
-    if (s.ExistsChoice == SkipThisFile) {
-        if (m_ctx.clash->lookupError() != 0)
-            passOver(m_ctx.clash->lookupError());
-        return Step::Next;
-    }
-    return std::nullopt; // write the file
-}
-
-CopyMove::Step CopyMove::transfer(bool move, const QString &source) {
-    AppState &s = m_ctx.state;
-    for (int attempt = 0; attempt < MaxNameRetries; ++attempt) {
-        const QString destination = s.DestinationPath();
-        const Clash clash = m_ctx.clash->overwriteChosen() ? Clash::Replace : Clash::Keep;
-        if (m_ctx.fileEvents)
-            m_ctx.fileEvents->reportPlanned(source, destination, move);
-        const TransferResult r =
-            move ? MoveFileTo(source, destination, clash, m_moves.get(), m_ctx.trash)
-                 : CopyFileTo(source, destination, clash, m_ctx.trash);
-        m_replacedForGood += r.replacedForGood ? 1 : 0;
-        switch (r.outcome) {
-        case Outcome::Done:
-            if (r.sourceKept)
-                passOver(r.error);
-            if (m_ctx.fileEvents)
-                m_ctx.fileEvents->reportFinished(source, destination, move && !r.sourceKept,
-                                                 ReplacedRecord(r, destination));
-            if (move && SameFile(s.SrcDir, s.DstDir))
-                s.ReselectName = s.DstName + s.DstExt; // renamed in place: keep it selected
-            return Step::Next;
-        case Outcome::Pending:
-        case Outcome::SameFile:
-            return Step::Next;
-        case Outcome::Failed:
-            passOver(r.error);
-            return Step::Next;
-        case Outcome::NameTaken:
-            // Something appeared under the name since the check: check again.
+    const FileOutcome outcome =
+        m_batch->transfer(way, source, s.DestinationPath(), [this](const QString &) {
             m_ctx.clash->MakeUniqueDestName();
-            if (const auto settled = settledByClash())
-                return *settled;
-            break;
-        }
-    }
-    passOver(EEXIST);
-    return Step::Next;
+            return m_ctx.state.DestinationPath();
+        });
+    if (outcome == FileOutcome::Done && move && SameFile(s.SrcDir, s.DstDir))
+        s.ReselectName = s.DstName + s.DstExt; // renamed in place: keep it selected
+    return outcome == FileOutcome::Cancelled ? Step::Cancel : Step::Next;
 }
 
 CopyMove::Step CopyMove::modify(const QString &stepWord, const QString &source, bool move) {
     AppState &s = m_ctx.state;
+    const Way way = move ? Way::Move : Way::Copy;
     if (!m_ctx.modifier) {
-        passOver(ENOSYS);
+        m_batch->passOver(way, source, s.DestinationPath(), ENOSYS);
         return Step::Next;
     }
     // The pipeline's clash check is this batch's own.
     m_ctx.modifier->setClashCheck([this] { return m_ctx.clash->MakeUniqueDestName(); });
-    m_ctx.modifier->ModifyPicture(stepWord);
-    if (const auto settled = settledByClash())
-        return *settled;
-    const QString destination = s.DestinationPath();
-    if (m_ctx.fileEvents && QFileInfo::exists(destination)) {
-        const bool gone = !QFileInfo::exists(source) || SameFile(source, destination);
-        m_ctx.fileEvents->reportFinished(source, destination, move && gone,
-                                         m_ctx.modifier->lastReplaced(),
-                                         m_ctx.modifier->lastTrashedSource());
+    const ModifyResult result = m_ctx.modifier->ModifyPicture(stepWord);
+    switch (result.kind) {
+    case ModifyResult::Kind::Settled: {
+        const auto settled = m_batch->settledByClash(way, source, s.DestinationPath());
+        return settled == FileOutcome::Cancelled ? Step::Cancel : Step::Next;
+    }
+    case ModifyResult::Kind::NotWritten:
+        m_batch->passOver(way, source, result.destination, result.reason);
+        return Step::Next;
+    case ModifyResult::Kind::Written: {
+        FileRecord done;
+        done.outcome = FileOutcome::Done;
+        done.way = way;
+        done.source = source;
+        done.destination = result.destination;
+        done.sourceKept = result.sourceKept;
+        done.reason = result.reason;
+        done.replaced = result.replaced;
+        done.trashedSource = result.trashedSource;
+        m_batch->record(done);
+        return Step::Next;
+    }
     }
     return Step::Next;
 }
 
-void CopyMove::finishMoves() {
-    if (!m_moves)
-        return;
-    for (const DurableMoves::Finished &done : m_moves->flush()) {
-        if (done.sourceKept)
-            passOver(done.error);
-        if (m_ctx.fileEvents)
-            m_ctx.fileEvents->reportFinished(done.source, done.destination, !done.sourceKept,
-                                             done.replaced);
-    }
+void CopyMove::finishBatch() {
+    if (m_batch)
+        m_report = m_batch->finish();
+    m_batch.reset();
 }
 
 void CopyMove::normalEnd(Command command) {
     AppState &s = m_ctx.state;
-    finishMoves();
-    m_moves.reset();
+    finishBatch();
     if (command == Command::Thumb)
         s.ReselectName = m_firstSelected;
     if (m_ctx.browser)
         m_ctx.browser->RefreshFileList(s.ReselectName);
     s.BatchBusy = 0;
     endReset();
-    if (m_ctx.fileEvents)
-        m_ctx.fileEvents->reportBatchEnded();
 }
 
 void CopyMove::cancelEnd(Command command) {
     AppState &s = m_ctx.state;
     Form1 &f = m_ctx.form;
-    finishMoves();
-    m_moves.reset();
+    finishBatch();
     f.PB1->setValue(0);
     step(QString());
     f.PB->setValue(0);
@@ -298,9 +243,8 @@ void CopyMove::cancelEnd(Command command) {
         m_ctx.browser->RefreshFileList(s.ReselectName);
     s.BatchBusy = 0;
     m_running = false;
-    showPassedOver();
-    if (m_ctx.fileEvents)
-        m_ctx.fileEvents->reportBatchEnded();
+    if (!m_report.isEmpty())
+        f.setPanelText(4, m_report);
 }
 
 void CopyMove::endReset() {
@@ -314,20 +258,9 @@ void CopyMove::endReset() {
         useProps->setChecked(false);
     s.ModifyEnabled = 0;
     m_running = false;
-    showPassedOver();
-}
-
-void CopyMove::showPassedOver() {
-    QStringList said;
-    if (m_passedOver > 0)
-        said << QStringLiteral("%1 file(s) left as they were: %2")
-                    .arg(m_passedOver)
-                    .arg(m_firstReason);
-    if (m_replacedForGood > 0)
-        said << QStringLiteral("%1 file(s) replaced for good: no trash on that volume")
-                    .arg(m_replacedForGood);
-    if (!said.isEmpty())
-        m_ctx.form.setPanelText(4, said.join(QStringLiteral("; ")));
+    // A batch that left files as they were, or descriptions behind, must not look done.
+    if (!m_report.isEmpty())
+        f.setPanelText(4, m_report);
 }
 
 } // namespace glimmerby

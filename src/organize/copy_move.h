@@ -7,15 +7,13 @@
 
 #include <QString>
 #include <QStringList>
-#include <optional>
 
 #include <memory>
 
 namespace glimmerby {
 
 struct AppContext;
-class DurableMoves;
-struct TransferResult;
+class TransferBatch;
 
 class CopyMove : public QObject {
     Q_OBJECT
@@ -36,17 +34,11 @@ class CopyMove : public QObject {
     void startCommand();
     void runBatch(Command command);
     Step handleFile(Command command, const QString &source);
-    Step transfer(bool move, const QString &source);
-    // After a clash check: the step its answer settles (cancel, or pass this file over);
-    // none when the file is to be written.
-    std::optional<Step> settledByClash();
     Step modify(const QString &stepWord, const QString &source, bool move);
-    void finishMoves();
     void normalEnd(Command command);
     void cancelEnd(Command command);
     void endReset();
-    void showPassedOver();
-    void passOver(int error);
+    void finishBatch();
     void stopPreview();
     void step(const QString &text);
     bool isPicture() const;
@@ -55,10 +47,8 @@ class CopyMove : public QObject {
     bool m_running = false;
     bool m_destinationOk = false;
     QString m_firstSelected;
-    int m_passedOver = 0;
-    int m_replacedForGood = 0; // overwrites on a volume without a trash
-    QString m_firstReason;
-    std::unique_ptr<DurableMoves> m_moves;
+    std::unique_ptr<TransferBatch> m_batch;
+    QString m_report; // what panel 4 says when the command is over
 };
 
 } // namespace glimmerby

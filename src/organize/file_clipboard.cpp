@@ -6,11 +6,9 @@
 #include "app/split_path.h"
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
-#include "organize/file_events.h"
-#include "organize/file_transfer.h"
 #include "organize/name_clash.h"
-#include "organize/path_choice.h"
 #include "organize/path_commands.h"
+#include "organize/transfer_batch.h"
 #include "shell/toggles_controller.h"
 #include "windows/form1.h"
 
@@ -20,10 +18,6 @@
 #include <sys/stat.h>
 
 namespace glimmerby {
-
-namespace {
-constexpr int MaxNameRetries = 4;
-} // namespace
 
 FileClipboard::FileClipboard(AppContext &ctx) : QObject(&ctx.form), m_ctx(ctx) {}
 
@@ -40,9 +34,7 @@ void FileClipboard::Set_XCV(QString &XCV) {
         m_ownName = list->item(i);
         s.ReselectName = m_ownName;
     }
-    m_passedOver = 0;
-    m_replacedForGood = 0;
-    m_firstReason.clear();
+    m_report.clear();
     if (XCV == QLatin1String("X") || XCV == QLatin1String("C"))
         remember(XCV);
     else if (XCV == QLatin1String("V"))
@@ -74,12 +66,6 @@ void FileClipboard::step(const QString &text) {
         m_ctx.toggles->pbplus1(text);
 }
 
-void FileClipboard::passOver(int error) {
-    ++m_passedOver;
-    if (m_firstReason.isEmpty())
-        m_firstReason = errnoText(error ? error : EIO);
-}
-
 void FileClipboard::paste() {
     AppState &s = m_ctx.state;
     Form1 &f = m_ctx.form;
@@ -100,94 +86,46 @@ void FileClipboard::paste() {
     s.BatchBusy = -1; // until the end: no key or menu runs inside the paste
     f.MediaPlayer2->Stop();
     f.MediaPlayer2->setFileName(QString());
-    DurableMoves moves;
+    TransferBatch batch(m_ctx);
     if (m_ctx.fileEvents) // recorded for the journal and Ctrl+Z
         m_ctx.fileEvents->reportStarted(QStringLiteral("Paste"));
+    const auto recheck = [this](const QString &taken) {
+        return m_ctx.state.PasteDir + m_ctx.clash->MakeUniqueName(taken);
+    };
     for (int k = 0; k <= s.ClipCount; ++k) {
         if (m_ctx.toggles)
             m_ctx.toggles->pb1plus1();
         step(QStringLiteral("Check Name"));
         const QString source = s.ClipDirs.value(k) + s.ClipNames.value(k) + s.ClipExts.value(k);
-        const bool cut = s.ClipOps.value(k) == QLatin1String("X");
+        const Way way = s.ClipOps.value(k) == QLatin1String("X") ? Way::Move : Way::Copy;
+        s.DestPath = s.PasteDir + s.ClipNames.value(k) + s.ClipExts.value(k);
         struct stat st {};
         if (::lstat(QFile::encodeName(source).constData(), &st) != 0) {
-            passOver(errno); // gone since it was cut or copied: nothing to ask about
+            // Gone since it was cut or copied: nothing to ask about.
+            batch.passOver(way, source, s.DestPath, errno);
             continue;
         }
-        s.DestPath = s.PasteDir + s.ClipNames.value(k) + s.ClipExts.value(k);
-        QString name = m_ctx.clash->MakeUniqueName(s.DestPath);
-        if (s.ExistsChoice == CancelCommand)
-            break;
-        if (s.ExistsChoice == SkipThisFile) {
-            if (m_ctx.clash->lookupError() != 0)
-                passOver(m_ctx.clash->lookupError());
+        const QString name = m_ctx.clash->MakeUniqueName(s.DestPath);
+        if (const auto settled = batch.settledByClash(way, source, s.PasteDir + name)) {
+            if (*settled == FileOutcome::Cancelled)
+                break;
             continue;
         }
         if (name.contains(u'~')) {
             m_ctx.boxes.show(
                 QStringLiteral("I'm going to try this ") +
-                    (cut ? QStringLiteral("Move") : QStringLiteral("Copy")) +
+                    (way == Way::Move ? QStringLiteral("Move") : QStringLiteral("Copy")) +
                     QStringLiteral(", but this file (") + name + QStringLiteral(") has a \n") +
                     QStringLiteral("    ~    \nchar in it and I don't like them I may or may not "
                                    "do what you want..."),
                 QString());
         }
         step(QStringLiteral("Final Save"));
-        if (!transfer(source, name, cut, moves))
+        if (batch.transfer(way, source, s.PasteDir + name, recheck) == FileOutcome::Cancelled)
             break;
-        s.ReselectName = cut ? m_aboveName : m_ownName;
+        s.ReselectName = way == Way::Move ? m_aboveName : m_ownName;
     }
-    for (const DurableMoves::Finished &done : moves.flush()) {
-        if (done.sourceKept)
-            passOver(done.error);
-        if (m_ctx.fileEvents)
-            m_ctx.fileEvents->reportFinished(done.source, done.destination, !done.sourceKept,
-                                             done.replaced);
-    }
-    if (m_ctx.fileEvents)
-        m_ctx.fileEvents->reportBatchEnded();
-}
-
-bool FileClipboard::transfer(const QString &source, QString name, bool cut, DurableMoves &moves) {
-    AppState &s = m_ctx.state;
-    for (int attempt = 0; attempt < MaxNameRetries; ++attempt) {
-        const QString destination = s.PasteDir + name;
-        const Clash clash = m_ctx.clash->overwriteChosen() ? Clash::Replace : Clash::Keep;
-        if (m_ctx.fileEvents)
-            m_ctx.fileEvents->reportPlanned(source, destination, cut);
-        const TransferResult r = cut ? MoveFileTo(source, destination, clash, &moves, m_ctx.trash)
-                                     : CopyFileTo(source, destination, clash, m_ctx.trash);
-        if (r.replacedForGood)
-            ++m_replacedForGood;
-        switch (r.outcome) {
-        case Outcome::Done:
-            if (r.sourceKept)
-                passOver(r.error);
-            if (m_ctx.fileEvents)
-                m_ctx.fileEvents->reportFinished(source, destination, cut && !r.sourceKept,
-                                                 ReplacedRecord(r, destination));
-            return true;
-        case Outcome::Pending:
-        case Outcome::SameFile:
-            return true;
-        case Outcome::Failed:
-            passOver(r.error);
-            return true;
-        case Outcome::NameTaken:
-            // Something appeared under the name since the check: check again.
-            name = m_ctx.clash->MakeUniqueName(destination);
-            if (s.ExistsChoice == CancelCommand)
-                return false;
-            if (s.ExistsChoice == SkipThisFile) {
-                if (m_ctx.clash->lookupError() != 0)
-                    passOver(m_ctx.clash->lookupError());
-                return true;
-            }
-            break;
-        }
-    }
-    passOver(EEXIST);
-    return true;
+    m_report = batch.finish();
 }
 
 void FileClipboard::end() {
@@ -199,16 +137,8 @@ void FileClipboard::end() {
     m_ctx.state.BatchBusy = 0;
     m_ctx.browser->RefreshFileList(m_ctx.state.ReselectName);
     // A paste onto a full or read-only disk must not look done.
-    QStringList said;
-    if (m_passedOver > 0)
-        said << QStringLiteral("%1 file(s) left as they were: %2")
-                    .arg(m_passedOver)
-                    .arg(m_firstReason);
-    if (m_replacedForGood > 0)
-        said << QStringLiteral("%1 file(s) replaced for good: no trash on that volume")
-                    .arg(m_replacedForGood);
-    if (!said.isEmpty())
-        f.setPanelText(4, said.join(QStringLiteral("; ")));
+    if (!m_report.isEmpty())
+        f.setPanelText(4, m_report);
 }
 
 } // namespace glimmerby

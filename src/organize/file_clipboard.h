@@ -8,7 +8,6 @@
 namespace glimmerby {
 
 struct AppContext;
-class DurableMoves;
 
 class FileClipboard : public QObject {
     Q_OBJECT
@@ -22,18 +21,13 @@ class FileClipboard : public QObject {
   private:
     void remember(const QString &op);
     void paste();
-    // One remembered file into PasteDir under name; false when the user cancelled.
-    bool transfer(const QString &source, QString name, bool cut, DurableMoves &moves);
     void step(const QString &text);
-    void passOver(int error);
     void end();
 
     AppContext &m_ctx;
     QString m_aboveName; // the entry above the first selected one when the command began
     QString m_ownName;   // the first selected entry
-    int m_passedOver = 0;
-    int m_replacedForGood = 0; // overwrites on a volume without a trash
-    QString m_firstReason;
+    QString m_report;    // what panel 4 says when the paste is over
 };
 
 } // namespace glimmerby

@@ -3,10 +3,10 @@
 #include "app/app_context.h"
 #include "app/app_state.h"
 #include "app/message_boxes.h"
-#include "app/trash.h"
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"
+#include "app/trash.h"
 #include "organize/file_events.h"
 #include "windows/form1.h"
 
@@ -20,17 +20,16 @@
 
 namespace glimmerby {
 
+void ShowFileError(MessageBoxes &boxes) {
+    boxes.show(QStringLiteral(
+                   "File Error: Check Path to PSP in Glimmerby.INI file or Refresh the FileList"),
+               ProgramTitle);
+}
+
 FileCommands::FileCommands(AppContext &ctx) : QObject(&ctx.form), m_ctx(ctx) {
     startDetached = [](const QString &program, const QStringList &arguments) {
         return QProcess::startDetached(program, arguments);
     };
-}
-
-void FileCommands::fileError() {
-    m_ctx.boxes.show(
-        QStringLiteral(
-            "File Error: Check Path to PSP in Glimmerby.INI file or Refresh the FileList"),
-        ProgramTitle);
 }
 
 void FileCommands::DeleteSelectedFiles() {
@@ -69,24 +68,6 @@ void FileCommands::showReport() {
         m_ctx.form.setPanelText(4, m_lastReport);
 }
 
-void FileCommands::deleteCurrentFile() {
-    Form1 &f = m_ctx.form;
-    const QString current = m_ctx.state.CurrentFile;
-    for (int row = 0; row < f.File1->listCount(); ++row) {
-        if (f.File1->fullPath(row) == current) {
-            deleteRows({row});
-            return;
-        }
-    }
-    // Not in the list (another filter, another directory): delete it all the same.
-    f.MediaPlayer2->Stop();
-    f.MediaPlayer2->setFileName(QString());
-    if (QFileInfo(current).isFile())
-        removeFiles({current});
-    m_ctx.browser->RefreshFileList(m_ctx.state.ReselectName);
-    showReport();
-}
-
 void FileCommands::removeFiles(const QStringList &paths) {
     FileEvents *events = m_ctx.fileEvents;
     if (events)
@@ -118,8 +99,8 @@ void FileCommands::removeFiles(const QStringList &paths) {
         events->reportBatchEnded();
     m_lastReport.clear();
     if (forGood > 0)
-        m_lastReport =
-            QStringLiteral("%1 file(s) deleted for good: no trash on that volume").arg(forGood);
+        m_lastReport = QStringLiteral("%1 file(s) deleted for good: no trash on that volume")
+                           .arg(forGood);
     if (stayed > 0)
         m_lastReport += (m_lastReport.isEmpty() ? QString() : QStringLiteral("; ")) +
                         QStringLiteral("%1 file(s) left as they were: %2").arg(stayed).arg(reason);
@@ -130,12 +111,12 @@ void FileCommands::OpenInEditor() {
     const QString file = m_ctx.state.CurrentFile;
     const QFileInfo program(editor);
     if (!program.isFile() || !program.isExecutable() || !QFileInfo(file).isFile()) {
-        fileError();
+        ShowFileError(m_ctx.boxes);
         return;
     }
     // The picture is one argument; no shell sees the path.
     if (!startDetached(editor, {file}))
-        fileError();
+        ShowFileError(m_ctx.boxes);
 }
 
 } // namespace glimmerby

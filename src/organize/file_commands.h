@@ -11,6 +11,11 @@
 namespace glimmerby {
 
 struct AppContext;
+class MessageBoxes;
+
+// The box of a command whose file or editor program is not there: "File Error: Check Path
+// to PSP in Glimmerby.INI file or Refresh the FileList".
+void ShowFileError(MessageBoxes &boxes);
 
 class FileCommands : public QObject {
     Q_OBJECT
@@ -21,8 +26,6 @@ class FileCommands : public QObject {
     void DeleteSelectedFiles();
     // The same for the given rows of the list only.
     void deleteRows(const QList<int> &rows);
-    // Deletes CurrentFile alone (the answer "Delete File" of the picture dialogs).
-    void deleteCurrentFile();
     // Starts the editor on CurrentFile, detached; a missing editor or file is reported.
     void OpenInEditor();
 
@@ -30,7 +33,6 @@ class FileCommands : public QObject {
     std::function<bool(const QString &program, const QStringList &arguments)> startDetached;
 
   private:
-    void fileError();
     // Puts each file into the trash (or, on a volume without one, deletes it); panel 4
     // then says what went for good and what stayed.
     void removeFiles(const QStringList &paths);

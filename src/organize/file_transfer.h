@@ -25,6 +25,10 @@ enum class Outcome {
 // What to do when the destination name is taken.
 enum class Clash { Keep, Replace };
 
+// How often a command checks a name again that was taken between its clash check and its
+// write, before it passes the file over.
+inline constexpr int MaxNameRetries = 8;
+
 struct TransferResult {
     Outcome outcome = Outcome::Failed;
     int error = 0;           // errno of Failed, or of a source that could not be removed

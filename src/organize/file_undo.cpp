@@ -48,7 +48,7 @@ FileUndo::FileUndo(AppContext &ctx) : QObject(&ctx.form), m_ctx(ctx) {
     if (FileEvents *events = ctx.fileEvents) {
         connect(events, &FileEvents::commandStarted, this, &FileUndo::onStarted);
         connect(events, &FileEvents::filePlanned, this, &FileUndo::onPlanned);
-        connect(events, &FileEvents::fileRecorded, this, &FileUndo::onRecorded);
+        connect(events, &FileEvents::fileSettled, this, &FileUndo::onSettled);
         connect(events, &FileEvents::fileTrashed, this, &FileUndo::onTrashed);
         connect(events, &FileEvents::directoryMade, this, &FileUndo::onDirectoryMade);
         connect(events, &FileEvents::batchEnded, this, &FileUndo::onEnded);
@@ -109,8 +109,12 @@ void FileUndo::onPlanned(const QString &source, const QString &destination, bool
                            destination);
 }
 
-void FileUndo::onRecorded(const QString &source, const QString &destination, bool moved,
-                          const TrashedFile &replaced, const TrashedFile &trashedSource) {
+void FileUndo::onSettled(const FileRecord &record) {
+    if (record.outcome != FileOutcome::Done)
+        return;
+    const QString &source = record.source, &destination = record.destination;
+    const bool moved = record.way != Way::Copy && !record.sourceKept;
+    const TrashedFile &replaced = record.replaced, &trashedSource = record.trashedSource;
     FileStep step;
     // A picture written over its own source is undone like a copy over a file.
     step.kind = source != destination && (moved || !trashedSource.isEmpty()) ? StepKind::Move
@@ -294,8 +298,7 @@ void FileUndo::undoStep(const FileStep &step, qint64 journalId, Tally &t) {
             t.again.push_back(step);
             return;
         }
-        if (m_ctx.fileEvents) // its description goes back with it
-            m_ctx.fileEvents->reportFinished(step.to, back, !r.sourceKept);
+        m_descriptions.fileFinished(step.to, back, !r.sourceKept); // goes back with it
     }
     t.reselect = fileNameOf(back);
     restoreReplaced(step, t);
@@ -334,8 +337,7 @@ void FileUndo::undoLast() {
         m_journal->undone(command.id);
         m_journal->end(id, false);
     }
-    if (m_ctx.fileEvents)
-        m_ctx.fileEvents->reportBatchEnded(); // descriptions that went back are written
+    m_descriptions.flush(); // the descriptions that went back are written
     m_undoing = false;
     // What could not be undone now (a full disk, say) stays on the list for another try.
     if (!t.again.empty()) {

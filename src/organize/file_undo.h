@@ -6,6 +6,8 @@
 
 #include "app/file_history.h"
 #include "app/file_journal.h"
+#include "organize/description_follower.h"
+#include "organize/file_events.h"
 
 #include <QHash>
 #include <QObject>
@@ -53,8 +55,7 @@ class FileUndo : public QObject {
     };
     void onStarted(const QString &command);
     void onPlanned(const QString &source, const QString &destination, bool move);
-    void onRecorded(const QString &source, const QString &destination, bool moved,
-                    const TrashedFile &replaced, const TrashedFile &trashedSource);
+    void onSettled(const FileRecord &record);
     void onTrashed(const TrashedFile &item);
     void onDirectoryMade(const QString &dir);
     void onEnded();
@@ -72,6 +73,7 @@ class FileUndo : public QObject {
     std::optional<FileCommand> m_current;
     bool m_undoing = false;
     bool m_recording = true;
+    DescriptionFollower m_descriptions; // descriptions going back with their files
     QHash<QString, QSet<QString>> m_foldedNames; // during an undo: each directory's names
 };
 

@@ -85,8 +85,8 @@ NameClash::Settled NameClash::settle(const QString &dir, QString &baseName, QStr
     }
     if (asks(s.ExistsChoice)) {
         s.DialogChoice = QStringLiteral("6");
-        if (m_ctx.dialog)
-            m_ctx.dialog->ShowOptionsDialog(QStringLiteral("FileExists"));
+        if (m_ctx.dialog) // closed without a choice: undecided
+            m_ctx.dialog->ShowOptionsDialog(QStringLiteral("FileExists"), QStringLiteral("6"));
         bool ok = false;
         const int answer = s.DialogChoice.toInt(&ok);
         s.ExistsChoice = ok && answer >= OverwriteOne && answer <= Undecided ? answer : Undecided;

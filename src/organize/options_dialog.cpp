@@ -3,9 +3,11 @@
 #include "app/app_context.h"
 #include "app/app_state.h"
 #include "browser/pane_widgets.h"
-#include "organize/file_undo.h"
+#include "organize/make_directory.h"
+#include "organize/path_choice.h"
 #include "windows/center_window.h"
 #include "windows/dialog_box.h"
+#include "organize/file_undo.h"
 #include "windows/form1.h"
 #include "windows/picture_widgets.h"
 
@@ -77,31 +79,10 @@ const Question *questionFor(const QString &mode) {
     return nullptr;
 }
 
-bool isPictureQuestion(const QString &mode) {
-    return mode.compare(QLatin1String("BADJPG"), Qt::CaseInsensitive) == 0 ||
-           mode.compare(QLatin1String("PHOTOCALL"), Qt::CaseInsensitive) == 0;
-}
-
 } // namespace
 
 OptionsDialog::OptionsDialog(AppContext &ctx, InputBoxes &inputs)
     : QObject(&ctx.form), m_ctx(ctx), m_inputs(inputs) {}
-
-QString OptionsDialog::closedAnswer(const QString &mode) const {
-    // The picture questions act on 0 (open in the editor) and 1 (delete): a dialog closed
-    // without a choice must never come out as either, whatever DialogChoice held.
-    if (isPictureQuestion(mode))
-        return QStringLiteral("3");
-    const QString preset = m_ctx.state.DialogChoice;
-    const bool callerSetIt = !preset.isEmpty() && (!m_lastAnswer || *m_lastAnswer != preset);
-    if (callerSetIt)
-        return preset;
-    if (mode.compare(QLatin1String("FILEEXISTS"), Qt::CaseInsensitive) == 0)
-        return QStringLiteral("6"); // undecided: the clash check settles it
-    if (mode.compare(QLatin1String("DIRCALL"), Qt::CaseInsensitive) == 0)
-        return QStringLiteral("5");
-    return QStringLiteral("4");
-}
 
 void OptionsDialog::configure(DialogBox &box, const QString &mode) const {
     const Question *q = questionFor(mode);
@@ -141,15 +122,21 @@ void OptionsDialog::configure(DialogBox &box, const QString &mode) const {
     box.setHeightTwips(q->heightTwips);
 }
 
-void OptionsDialog::ShowOptionsDialog(const QString &mode) {
+void OptionsDialog::ShowOptionsDialog(const QString &mode, const QString &closedAnswer) {
     AppState &s = m_ctx.state;
-    DialogBox box(m_ctx.boxes, m_inputs, &m_ctx.form);
+    s.DialogChoice = closedAnswer;
+    DialogBox box(&m_ctx.form);
     box.setWindowState(Qt::WindowNoState);
     configure(box, mode);
-    box.setClosedAnswer(closedAnswer(mode));
-    connect(&box, &DialogBox::directoryMade, this,
-            [this](const QString &dir) { ReportDirectoryMade(m_ctx, dir); });
-    box.setStartDirectory(s.DestinationDir);
+    box.setClosedAnswer(closedAnswer);
+    // The lists open on the destination, or what is left of it when it has gone.
+    box.setStartDirectory(nearestExistingDirectory(s.DestinationDir));
+    box.makeDirectory = [this](const QString &parent) {
+        const std::optional<QString> made = AskAndMakeDirectory(m_inputs, m_ctx.boxes, parent);
+        if (made)
+            ReportDirectoryMade(m_ctx, *made);
+        return made.has_value();
+    };
     CenterWindow(box);
     if (onShown)
         QTimer::singleShot(0, &box, [this, &box] { onShown(box); });
@@ -158,7 +145,6 @@ void OptionsDialog::ShowOptionsDialog(const QString &mode) {
     s.DialogChoice = box.choice();
     if (box.buttonPressed())
         s.DialogDir = box.chosenDir();
-    m_lastAnswer = s.DialogChoice;
 }
 
 } // namespace glimmerby

@@ -7,7 +7,6 @@
 #include <QString>
 
 #include <functional>
-#include <optional>
 
 namespace glimmerby {
 
@@ -22,15 +21,10 @@ class OptionsDialog : public QObject {
 
     // mode, compared ignoring case: "FILEEXISTS", "BADJPG", "PHOTOCALL" or "DIRCALL"; any
     // other mode shows the dialog as designed. Returns when the dialog has closed, with
-    // the answer in DialogChoice (the button index as text, "4" for Escape) and, when a
-    // button was pressed, the directory list's path (ending in "/") in DialogDir.
-    //
-    // Closed by its window frame, the dialog answers "3" (cancel) for the picture
-    // questions; otherwise it answers what the caller set DialogChoice to beforehand, or,
-    // when the caller set nothing, the mode's answer for "no choice": "6" for a clash
-    // (undecided), "5" for the directory question, "4" for any other mode. A DialogChoice
-    // that still holds the previous dialog's answer counts as nothing set.
-    void ShowOptionsDialog(const QString &mode);
+    // the answer in DialogChoice: the button index as text, "4" for Escape, or
+    // closedAnswer when the window was closed by its frame without a choice. When a button
+    // was pressed, DialogDir holds the directory list's path (ending in "/").
+    void ShowOptionsDialog(const QString &mode, const QString &closedAnswer);
 
     // Called once the dialog is on the screen and waiting; tests answer it from here.
     std::function<void(DialogBox &)> onShown;
@@ -41,14 +35,10 @@ class OptionsDialog : public QObject {
     static constexpr int DirHeight = 2600;
 
   private:
-    QString closedAnswer(const QString &mode) const;
     void configure(DialogBox &box, const QString &mode) const;
 
     AppContext &m_ctx;
-    InputBoxes &m_inputs;
-    // What the last dialog left in DialogChoice: a DialogChoice that still holds it at the
-    // next call was not set by the caller.
-    std::optional<QString> m_lastAnswer;
+    InputBoxes &m_inputs; // the "MkDir" button asks with these
 };
 
 } // namespace glimmerby

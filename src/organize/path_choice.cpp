@@ -1,12 +1,9 @@
 #include "organize/path_choice.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace glimmerby {
 
@@ -56,13 +53,6 @@ QString nearestExistingDirectory(const QString &dir) {
 bool isPlainFileName(const QString &name) {
     return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
            !name.contains(u'/') && !name.contains(QChar(0));
-}
-
-int makeOneDirectory(const QString &path) {
-    const QByteArray native = QFile::encodeName(path);
-    if (native.isEmpty() || native.contains('\0'))
-        return EINVAL;
-    return ::mkdir(native.constData(), 0777) == 0 ? 0 : errno;
 }
 
 QString errnoText(int error) {

@@ -1,7 +1,6 @@
 #pragma once
 // Small pieces of the path commands that need no window: the file dialog's filters per
-// file-kind entry, the directory a dialog starts in, which rename answers are names, and
-// making one directory.
+// file-kind entry, the directory a dialog starts in, and which rename answers are names.
 
 #include <QString>
 #include <QStringList>
@@ -23,9 +22,6 @@ QString nearestExistingDirectory(const QString &dir);
 // True when name can stand as one entry of a directory: not empty, not "." or "..",
 // no "/" and no NUL.
 bool isPlainFileName(const QString &name);
-
-// Makes the one directory path (its parent must exist); 0 on success, else errno.
-int makeOneDirectory(const QString &path);
 
 // The system's text for an errno value.
 QString errnoText(int error);

@@ -4,14 +4,14 @@
 #include "app/app_state.h"
 #include "app/file_dialogs.h"
 #include "app/input_boxes.h"
-#include "app/message_boxes.h"
 #include "app/split_path.h"
 #include "browser/pane_widgets.h"
 #include "organize/destination.h"
-#include "organize/file_undo.h"
+#include "organize/make_directory.h"
 #include "organize/options_dialog.h"
 #include "organize/path_choice.h"
 #include "windows/dialog_box.h"
+#include "organize/file_undo.h"
 #include "windows/form1.h"
 
 #include <QDir>
@@ -29,8 +29,8 @@ void PathCommands::SetDestPath() {
     AppState &s = m_ctx.state;
     if (!m_ctx.dialog)
         return;
-    s.DialogChoice = QStringLiteral("5"); // closed without a choice: nothing changes
-    m_ctx.dialog->ShowOptionsDialog(QStringLiteral("DIRCALL"));
+    // Closed without a choice: "Cancel", nothing changes.
+    m_ctx.dialog->ShowOptionsDialog(QStringLiteral("DIRCALL"), QStringLiteral("5"));
     if (s.DialogChoice == QLatin1String("0"))
         setDestination(s.DialogDir);
 }
@@ -39,24 +39,13 @@ void PathCommands::MakeDir_Click() {
     Form1 &f = m_ctx.form;
     if (!m_ctx.inputs)
         return;
-    const QString p = withTrailingSlash(f.Dir1->path());
-    const QString prompt =
-        QStringLiteral("Create Sub Dir of: ") + p + QStringLiteral("\n\nCalled: ");
-    const QString answer = m_ctx.inputs->ask(prompt, QStringLiteral("Make Dir"), p);
-    if (answer.isEmpty() || answer.compare(p, Qt::CaseInsensitive) == 0)
+    const std::optional<QString> made =
+        AskAndMakeDirectory(*m_ctx.inputs, m_ctx.boxes, withTrailingSlash(f.Dir1->path()));
+    if (!made)
         return;
-    // A bare name is made inside the listed directory, never against the working one.
-    const QString target = QDir::cleanPath(QDir::isAbsolutePath(answer) ? answer : p + answer);
-    const int error = makeOneDirectory(target);
-    if (error != 0) {
-        m_ctx.boxes.show(
-            QStringLiteral("Error creating dir\n\n%1 %2").arg(error).arg(errnoText(error)),
-            ProgramTitle);
-        return;
-    }
-    ReportDirectoryMade(m_ctx, target);
+    ReportDirectoryMade(m_ctx, *made);
     f.Dir1->refresh();
-    setDestination(withTrailingSlash(target));
+    setDestination(*made);
 }
 
 void PathCommands::setpsppath() {

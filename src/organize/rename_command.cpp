@@ -7,20 +7,19 @@
 #include "app/split_path.h"
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
-#include "organize/file_events.h"
-#include "organize/file_transfer.h"
+#include "organize/file_commands.h"
 #include "organize/name_clash.h"
 #include "organize/path_choice.h"
+#include "organize/transfer_batch.h"
 #include "windows/dialog_box.h"
 #include "windows/form1.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <sys/stat.h>
 
 namespace glimmerby {
-
-namespace {} // namespace
 
 RenameCommand::RenameCommand(AppContext &ctx) : QObject(&ctx.form), m_ctx(ctx) {}
 
@@ -49,60 +48,31 @@ void RenameCommand::ReName() {
         return;
     struct stat st {};
     if (::lstat(QFile::encodeName(d + oldName).constData(), &st) != 0) {
-        m_ctx.boxes.show(QStringLiteral("File Error: Check Path to PSP in Glimmerby.INI file or "
-                                        "Refresh the FileList"),
-                         ProgramTitle);
+        ShowFileError(m_ctx.boxes);
         return;
     }
     s.DestPath = d + newName;
-    QString name = m_ctx.clash->MakeUniqueName(d + newName);
-    if (s.ExistsChoice == SkipThisFile && m_ctx.clash->lookupError() != 0) {
-        // The name could not be looked up (too long, no permission): say why.
-        f.setPanelText(4, QStringLiteral("%1 was left as it was: %2")
-                              .arg(oldName, errnoText(m_ctx.clash->lookupError())));
-        return;
-    }
-    if (s.ExistsChoice == CancelCommand || s.ExistsChoice == SkipThisFile)
-        return;
-    TransferResult result;
+    QString target = d + m_ctx.clash->MakeUniqueName(d + newName);
+    TransferBatch batch(m_ctx);
     if (m_ctx.fileEvents) // recorded for the journal and Ctrl+Z
         m_ctx.fileEvents->reportStarted(QStringLiteral("Rename"));
-    QString target;
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        target = d + name;
-        if (m_ctx.fileEvents)
-            m_ctx.fileEvents->reportPlanned(d + oldName, target, true);
-        // Overwriting is one rename onto the chosen file (what it replaces kept in the
-        // trash), never a delete first.
-        result = m_ctx.clash->overwriteChosen()
-                     ? MoveFileTo(d + oldName, target, Clash::Replace, nullptr, m_ctx.trash)
-                     : RenameFileTo(d + oldName, target);
-        if (result.outcome != Outcome::NameTaken)
-            break;
-        name = m_ctx.clash->MakeUniqueName(d + newName); // taken meanwhile: ask again
-        if (s.ExistsChoice == CancelCommand || s.ExistsChoice == SkipThisFile)
-            return;
+    FileOutcome outcome = FileOutcome::Skipped;
+    if (const auto settled = batch.settledByClash(Way::Rename, d + oldName, target)) {
+        outcome = *settled;
+    } else {
+        outcome = batch.transfer(Way::Rename, d + oldName, target, [&](const QString &) {
+            target = d + m_ctx.clash->MakeUniqueName(d + newName); // taken meanwhile: ask again
+            return target;
+        });
     }
-    if (result.outcome == Outcome::Done) {
-        if (m_ctx.fileEvents) {
-            m_ctx.fileEvents->reportFinished(d + oldName, d + name, true,
-                                             ReplacedRecord(result, target));
-            m_ctx.fileEvents->reportBatchEnded();
-        }
-        if (result.replacedForGood) {
-            m_ctx.browser->RefreshFileList(name);
-            f.setPanelText(
-                4, QStringLiteral("%1 replaced for good: no trash on that volume").arg(name));
-            return;
-        }
-    } else if (result.outcome == Outcome::Failed || result.outcome == Outcome::NameTaken) {
-        // The old file stays; the status line says why nothing changed.
+    const QString report = batch.finish();
+    if (outcome == FileOutcome::Done)
+        m_ctx.browser->RefreshFileList(QFileInfo(target).fileName());
+    else if (outcome == FileOutcome::PassedOver)
         m_ctx.browser->RefreshFileList(oldName);
-        f.setPanelText(4, QStringLiteral("%1 was left as it was: %2")
-                              .arg(oldName, errnoText(result.error ? result.error : EEXIST)));
-        return;
-    }
-    m_ctx.browser->RefreshFileList(name);
+    // The status line says why nothing changed, or that the description stayed behind.
+    if (!report.isEmpty())
+        f.setPanelText(4, report);
 }
 
 } // namespace glimmerby

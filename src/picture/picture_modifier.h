@@ -13,14 +13,33 @@ namespace glimmerby {
 
 struct AppContext;
 
+// What one call of ModifyPicture did.
+struct ModifyResult {
+    enum class Kind {
+        Written,    // the JPEG is at destination (for "ModifyMove", see sourceKept)
+        Settled,    // the clash check's answer (ExistsChoice 4 or 5) ended the call
+        NotWritten, // nothing written, nothing deleted; reason says why
+        TrashedFile replaced;      // what the picture replaced, kept in the trash
+    TrashedFile trashedSource; // "ModifyMove": the source, kept in the trash
+};
+    Kind kind = Kind::Settled;
+    QString destination;
+    bool sourceKept = false; // "ModifyMove" whose source could not be removed
+    QString reason;          // NotWritten, or sourceKept: the reason as the user reads it
+};
+
 class PictureModifier : public QObject {
     Q_OBJECT
   public:
     explicit PictureModifier(AppContext &ctx);
 
     // Before the call the caller has split the source and the destination into the naming
-    // state; afterwards it reads ExistsChoice (4 ends its batch) and ReselectName.
-    void ModifyPicture(const QString &stepWord);
+    // state; afterwards it reads the result, ExistsChoice (4 ends its batch) and
+    // ReselectName.
+    ModifyResult ModifyPicture(const QString &stepWord);
+
+    // Why a picture the pipeline could not load was left alone.
+    static QString unreadableReason(const QString &path);
 
     // The name check run before anything is written: it may rename DstName (answering
     // true) and sets ExistsChoice. Without one, a taken name gives ExistsChoice 5 (skip)

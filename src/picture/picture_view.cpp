@@ -2,10 +2,10 @@
 
 #include "app/app_context.h"
 #include "app/app_state.h"
+#include "app/file_ops.h"
 #include "app/split_path.h"
 #include "browser/pane_widgets.h"
 #include "organize/file_commands.h"
-#include "app/file_ops.h"
 #include "organize/options_dialog.h"
 #include "picture/cdibsection.h"
 #include "picture/decode_ahead.h"
@@ -194,8 +194,8 @@ void PictureView::showDamagedView() {
 void PictureView::askAndAct(const QString &mode) {
     if (!m_ctx.dialog)
         return;
-    m_ctx.state.DialogChoice = QStringLiteral("3"); // closed without a choice: cancel
-    m_ctx.dialog->ShowOptionsDialog(mode);
+    // Closed without a choice: cancel, never "open" or "delete".
+    m_ctx.dialog->ShowOptionsDialog(mode, QStringLiteral("3"));
     actOnDialogChoice();
 }
 
@@ -207,7 +207,7 @@ void PictureView::actOnDialogChoice() {
     if (choice == 0)
         m_ctx.files->OpenInEditor();
     else if (choice == 1)
-        m_ctx.files->deleteCurrentFile();
+        m_ctx.files->DeleteSelectedFiles(); // the selected files, as the Delete key does
 }
 
 void PictureView::photo_Click() {

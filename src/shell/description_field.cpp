@@ -3,7 +3,6 @@
 #include "app/app_context.h"
 #include "app/app_state.h"
 #include "app/split_path.h"
-#include "organize/file_events.h"
 #include "organize/properties_panel.h"
 #include "shell/key_commands.h"
 #include "shell/picture_text.h"
@@ -26,32 +25,6 @@ DescriptionField::DescriptionField(AppContext &ctx) : QObject(&ctx.form), m_ctx(
     f.Text2->installEventFilter(this);
     for (KeyField *field : f.MT)
         field->installEventFilter(this);
-
-    // Descriptions follow the files that copy, move, rename and paste finish; a batch's
-    // files are written at its end, each destination's description file once.
-    m_followTimer.setSingleShot(true);
-    connect(&m_followTimer, &QTimer::timeout, this, &DescriptionField::flushFollowed);
-    if (ctx.fileEvents) {
-        connect(ctx.fileEvents, &FileEvents::fileFinished, this,
-                [this](const QString &source, const QString &destination, bool) {
-                    m_follower.fileFinished(source, destination);
-                    if (m_follower.hasPending() && !m_followTimer.isActive())
-                        m_followTimer.start(0);
-                });
-        connect(ctx.fileEvents, &FileEvents::batchEnded, this, [this] {
-            m_followTimer.stop();
-            m_follower.flush();
-        });
-    }
-}
-
-void DescriptionField::flushFollowed() {
-    // A file reported by a single command (no batch end to follow) is written once the
-    // program is idle; while a batch holds BatchBusy its end writes them.
-    if (m_ctx.state.BatchBusy == 0 || m_held)
-        m_follower.flush();
-    else
-        m_followTimer.start(250);
 }
 
 bool DescriptionField::storeFor(const QString &file, const QString &text) {

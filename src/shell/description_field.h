@@ -4,8 +4,6 @@
 // selected for it. While Text2 or a properties field has the focus the key commands and
 // pop-up menus wait (the typing field's share of BatchBusy).
 
-#include "organize/description_follower.h"
-
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -49,16 +47,12 @@ class DescriptionField : public QObject {
     void Text2_Change(const QString &text);
     void Text2_KeyDown(int key, Qt::KeyboardModifiers shift);
     void enterPressed();
-    // Writes the descriptions of finished files once no batch is running.
-    void flushFollowed();
 
     AppContext &m_ctx;
     PropertiesPanel *m_panel = nullptr;
     bool m_held = false;
     bool m_placeholder = false;
     bool m_cut = false;
-    DescriptionFollower m_follower;
-    QTimer m_followTimer; // a file reported outside a batch is written when idle
 };
 
 } // namespace glimmerby

@@ -171,7 +171,8 @@ std::optional<QByteArray> storedDescription(const QString &dir, const QString &k
     return value;
 }
 
-bool writeStoredDescriptions(const QString &dir, const QList<QPair<QString, QByteArray>> &entries) {
+bool writeStoredDescriptions(const QString &dir, const QList<QPair<QString, QByteArray>> &entries,
+                             const QStringList &removals) {
     const QString path = pictureTextPath(dir);
     IniDocument doc;
     switch (kindAt(path)) {
@@ -185,7 +186,7 @@ bool writeStoredDescriptions(const QString &dir, const QList<QPair<QString, QByt
         if (!content || looksLikeUtf16(*content))
             return false;
         // Keys that have their line already: the values are put in place in the bytes.
-        std::optional<QByteArray> edited = content;
+        std::optional<QByteArray> edited = removals.isEmpty() ? content : std::nullopt;
         for (const auto &[key, value] : entries) {
             if (!edited || !isStorableKey(key))
                 break;
@@ -206,6 +207,8 @@ bool writeStoredDescriptions(const QString &dir, const QList<QPair<QString, QByt
         if (isStorableKey(key) && doc.setValue(PictureTextSection, key.toUtf8(), value))
             any = true;
     }
+    for (const QString &key : removals)
+        doc.removeKey(PictureTextSection, key.toUtf8());
     return any && doc.save(path);
 }
 

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -58,8 +59,9 @@ bool WritePictureText(const QString &dir, const QString &key, const QString &tex
 // there is none (no file, no key, or "NONE").
 std::optional<QByteArray> storedDescription(const QString &dir, const QString &key);
 // Writes several stored values into dir's description file with one replacement of the
-// file. Entries with keys that cannot be stored are left out; false when nothing could
-// be written.
-bool writeStoredDescriptions(const QString &dir, const QList<QPair<QString, QByteArray>> &entries);
+// file, and takes the entries of the keys in removals away in the same write. Entries with
+// keys that cannot be stored are left out; false when nothing could be written.
+bool writeStoredDescriptions(const QString &dir, const QList<QPair<QString, QByteArray>> &entries,
+                             const QStringList &removals = {});
 
 } // namespace glimmerby

@@ -54,7 +54,7 @@ void CoverScreen::show() {
     }
     // A window of its own rather than one over the main window: a window manager hides
     // the dialogs of a minimised window along with it.
-    m_box = new DialogBox(m_ctx.boxes, *m_ctx.inputs, nullptr);
+    m_box = new DialogBox(nullptr);
     DialogBox *box = m_box;
     box->setWindowTitle(QString());
     box->setMinimumSize(0, 0);

@@ -1,15 +1,10 @@
 #include "windows/dialog_box.h"
 
-#include "app/file_ops.h"
-#include "app/input_boxes.h"
-#include "app/message_boxes.h"
 #include "app/settings_store.h"
 #include "browser/pane_widgets.h"
 #include "windows/picture_widgets.h"
 
 #include <QCloseEvent>
-#include <QDir>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLayout>
@@ -44,21 +39,6 @@ class PathLabel : public QLabel {
     }
 };
 
-// The directory the user most likely meant when the destination has gone: its nearest
-// ancestor that still exists.
-QString nearestExistingDirectory(const QString &dir) {
-    QString p = QDir::cleanPath(dir);
-    while (!p.isEmpty()) {
-        if (QFileInfo(p).isDir())
-            return p;
-        const QString parent = QFileInfo(p).path();
-        if (parent == p)
-            break;
-        p = parent;
-    }
-    return QString();
-}
-
 } // namespace
 
 QString withTrailingSlash(const QString &dir) {
@@ -67,8 +47,7 @@ QString withTrailingSlash(const QString &dir) {
     return dir + u'/';
 }
 
-DialogBox::DialogBox(MessageBoxes &boxes, InputBoxes &inputs, QWidget *mainWindow)
-    : QDialog(mainWindow), m_boxes(boxes), m_inputs(inputs), m_mainWindow(mainWindow) {
+DialogBox::DialogBox(QWidget *mainWindow) : QDialog(mainWindow), m_mainWindow(mainWindow) {
     setWindowTitle(QStringLiteral("File Exists ?"));
     setAccessibleName(QStringLiteral("Options"));
 
@@ -160,12 +139,10 @@ void DialogBox::showEvent(QShowEvent *e) {
 }
 
 void DialogBox::Form_Activate() {
-    // The destination may have vanished; the lists then show what is left of it.
-    const QString dir = nearestExistingDirectory(m_startDirectory);
-    if (dir.isEmpty())
+    if (m_startDirectory.isEmpty())
         return;
-    Drive1->setDriveForPath(dir);
-    Dir1->setPath(dir);
+    Drive1->setDriveForPath(m_startDirectory);
+    Dir1->setPath(m_startDirectory);
 }
 
 void DialogBox::Drive1_Change(const QString &root) {
@@ -219,21 +196,8 @@ void DialogBox::resizeEvent(QResizeEvent *e) {
 }
 
 void DialogBox::Command1_Click() {
-    const QString p = withTrailingSlash(Dir1->path());
-    const QString prompt =
-        QStringLiteral("Create Sub Dir of: ") + p + QStringLiteral("\n\nCalled: ");
-    const QString answer = m_inputs.ask(prompt, QStringLiteral("Make Dir"), p);
-    if (answer.isEmpty() || answer.compare(p, Qt::CaseInsensitive) == 0)
-        return;
-    // A bare name is made inside the directory shown rather than wherever the process
-    // happens to be.
-    const QString target = QDir::isAbsolutePath(answer) ? answer : p + answer;
-    if (MakeOneDirectory(target) != 0) {
-        m_boxes.show(QStringLiteral("Error creating dir"), ProgramTitle);
-        return;
-    }
-    emit directoryMade(target);
-    Dir1->refresh();
+    if (makeDirectory && makeDirectory(withTrailingSlash(Dir1->path())))
+        Dir1->refresh();
 }
 
 } // namespace glimmerby

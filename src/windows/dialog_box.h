@@ -10,11 +10,10 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 
 namespace glimmerby {
 
-class MessageBoxes;
-class InputBoxes;
 class DriveListBox;
 class DirListBox;
 class PictureBox;
@@ -24,7 +23,7 @@ class DialogBox : public QDialog {
     Q_OBJECT
   public:
     // mainWindow is restored when the dialog closes while it is minimized.
-    DialogBox(MessageBoxes &boxes, InputBoxes &inputs, QWidget *mainWindow = nullptr);
+    explicit DialogBox(QWidget *mainWindow = nullptr);
 
     std::array<QPushButton *, 6> C{}; // the answers; the index is the answer
     QPushButton *Command1 = nullptr;  // "MkDir"
@@ -43,8 +42,11 @@ class DialogBox : public QDialog {
     static constexpr int DesignHeight = 2600; // twips
     static constexpr int DesignWidth = 8400;
 
-    // The directory the lists show when the dialog comes up: the destination directory.
+    // The (existing) directory the lists show when the dialog comes up.
     void setStartDirectory(const QString &dir) { m_startDirectory = dir; }
+    // What "MkDir" does with the directory list's path (ending in "/"): its owner asks for
+    // and makes the new directory, answering true when one was made.
+    std::function<bool(const QString &parent)> makeDirectory;
     // The answer of a dialog closed by its window frame, without a choice.
     void setClosedAnswer(const QString &answer) { m_closedAnswer = answer; }
 
@@ -77,8 +79,6 @@ class DialogBox : public QDialog {
   private:
     void answer(const QString &choice);
 
-    MessageBoxes &m_boxes;
-    InputBoxes &m_inputs;
     QWidget *m_mainWindow = nullptr;
     QString m_startDirectory;
     QString m_closedAnswer = QStringLiteral("4");

@@ -8,13 +8,14 @@
 #include "browser/pane_widgets.h"
 #include "organize/copy_move.h"
 #include "organize/destination.h"
-#include "organize/file_clipboard.h"
-#include "organize/file_commands.h"
 #include "organize/file_transfer.h"
+#include "shell/key_commands.h"
 #include "organize/file_undo.h"
+#include "organize/file_commands.h"
+#include "organize/file_clipboard.h"
 #include "organize/free_name.h"
 #include "organize/options_dialog.h"
-#include "shell/key_commands.h"
+#include "picture/picture_files.h"
 #include "shell/picture_text.h"
 #include "shell/toggles_controller.h"
 #include "support/app_sandbox.h"
@@ -110,9 +111,9 @@ struct Running : AppSandbox {
         SetDestinationDir(ctx(), target.path() + "/");
         return true;
     }
-    void ask(const QString &mode, const QList<int> &a) {
+    void ask(const QString &mode, const QString &closed, const QList<int> &a) {
         answers = a;
-        dialog->ShowOptionsDialog(mode);
+        dialog->ShowOptionsDialog(mode, closed);
     }
     // Fills the source directory, lists it and selects the named files.
     void show(const QMap<QString, QByteArray> &files, const QStringList &selected) {
@@ -158,26 +159,23 @@ class TestOrganize : public QObject {
         struct Case {
             const char *mode;
             int buttons, earlier; // buttons shown; an earlier dialog's answer, -1 none
-            const char *preset;
+            const char *closed;   // what the caller says a closed window answers
             int action;
             const char *expected;
         };
         const QList<Case> cases = {
-            {"FileExists", 6, -1, "6", 3, "3"},     {"PhotoCall", 3, -1, "6", 1, "1"},
-            {"BADJPG", 3, -1, "6", 0, "0"},         {"dircall", 2, -1, "", 5, "5"},
-            {"other", 6, -1, "", 2, "2"},           {"FILEEXISTS", 6, -1, "6", Escape, "4"},
-            {"PHOTOCALL", 3, -1, "6", Escape, "4"}, {"other", 6, -1, "6", Escape, "4"},
-            {"PHOTOCALL", 3, -1, "1", Frame, "3"},  {"FILEEXISTS", 6, -1, "6", Frame, "6"},
-            {"FILEEXISTS", 6, 0, "", Frame, "6"},   {"DIRCALL", 2, 0, "", Frame, "5"},
-            {"FILEEXISTS", 6, 2, "5", Frame, "5"}};
+            {"FileExists", 6, -1, "6", 3, "3"},     {"PhotoCall", 3, -1, "3", 1, "1"},
+            {"BADJPG", 3, -1, "3", 0, "0"},         {"dircall", 2, -1, "5", 5, "5"},
+            {"other", 6, -1, "4", 2, "2"},          {"FILEEXISTS", 6, -1, "6", Escape, "4"},
+            {"PHOTOCALL", 3, -1, "3", Escape, "4"}, {"other", 6, -1, "4", Escape, "4"},
+            {"PHOTOCALL", 3, 1, "3", Frame, "3"},   {"FILEEXISTS", 6, 0, "6", Frame, "6"},
+            {"DIRCALL", 2, 0, "5", Frame, "5"},     {"FILEEXISTS", 6, 5, "5", Frame, "5"}};
         for (const Case &c : cases) {
             if (c.earlier >= 0)
-                r.ask(c.mode, {c.earlier});
-            if (*c.preset)
-                r.state().DialogChoice = c.preset;
+                r.ask(c.mode, c.closed, {c.earlier});
             r.state().DialogDir = "/kept/";
             r.form().showMinimized();
-            r.ask(c.mode, {c.action});
+            r.ask(c.mode, c.closed, {c.action});
             QVERIFY2(r.state().DialogChoice == c.expected && shown == c.buttons, c.mode);
             QCOMPARE(r.state().DialogDir,
                      c.action < Escape ? r.form().moveit[0]->text() : "/kept/");
@@ -195,7 +193,7 @@ class TestOrganize : public QObject {
             CenterWindow(box);
             placed = box.frameGeometry().topLeft();
         };
-        r.ask("DIRCALL", {5});
+        r.ask("DIRCALL", "5", {5});
         QCOMPARE(opened, parent);
         QCOMPARE(placed, r.form().screen()->availableGeometry().topLeft());
         // "MkDir": exactly one directory, a bare name inside; not the default, not cancelled.
@@ -208,10 +206,12 @@ class TestOrganize : public QObject {
                 QVERIFY(box.isVisible());
             }
         };
-        r.ask("DIRCALL", {5});
+        r.ask("DIRCALL", "5", {5});
         QCOMPARE(names(parent, QDir::Dirs), QStringList({"Bare", "New", "Old"}));
         QCOMPARE(r.inputs.defaults.value(0), parent + "/");
-        QCOMPARE(r.boxes.texts(), QStringList({"Error creating dir", "Error creating dir"}));
+        QCOMPARE(r.boxes.texts(),
+                 QStringList({"Error creating dir\n\n17 File exists",
+                              "Error creating dir\n\n2 No such file or directory"}));
         QVERIFY(!r.leftOpen);
     }
 
@@ -354,17 +354,103 @@ class TestOrganize : public QObject {
         QCOMPARE(r.asked.size(), asked);
     }
 
-    void descriptionsFollowCopyAndMove() {
+    // The description follows; a destination description file that refuses it is named.
+    void descriptionsFollow_data() {
+        QTest::addColumn<bool>("move");
+        QTest::addColumn<QByteArray>("there"); // the destination's PicText.ini; "" none
+        QTest::addColumn<QString>("report");   // panel 4; %1 the destination
+        const QByteArray nul = QByteArray("[PictureText]\na=\xDBstale\xDB\n") + '\0' + '\n';
+        const QString refused =
+            "1 description(s) did not follow: %1PicText.ini could not be written";
+        QTest::newRow("copy") << false << QByteArray() << "... ";
+        QTest::newRow("move") << true << QByteArray() << "... ";
+        QTest::newRow("copy, NUL bytes there") << false << nul << refused;
+        QTest::newRow("move, NUL bytes there") << true << nul << refused;
+    }
+    void descriptionsFollow() {
+        QFETCH(bool, move);
+        QFETCH(QByteArray, there);
+        QFETCH(QString, report);
         Running r;
         QVERIFY(r.start());
         const QString from = r.source.path() + "/", to = r.target.path() + "/";
-        QVERIFY(WritePictureText(from, "a", "Sea") && WritePictureText(from, "b", "Sky"));
-        r.show({{"a.mp3", "1"}, {"b.mp3", "2"}}, {"a.mp3"});
-        r.copy();
-        r.show({}, {"b.mp3"});
-        r.move();
-        QTRY_VERIFY(ReadPictureText(to, "a") == "Sea" && ReadPictureText(to, "b") == "Sky");
-        QCOMPARE(ReadPictureText(from, "a"), QString("Sea"));
+        QVERIFY(WritePictureText(from, "a", "Sea"));
+        if (!there.isEmpty())
+            writeAll(to + "PicText.ini", there);
+        r.show({{"a.mp3", "1"}}, {"a.mp3"});
+        move ? r.move() : r.copy();
+        QCOMPARE(r.form().panelText(4), report.arg(to));
+        QCOMPARE(ReadPictureText(to, "a"), QString(there.isEmpty() ? "Sea" : "stale"));
+        QCOMPARE(readAll(to + "PicText.ini").contains('\0'), !there.isEmpty()); // untouched
+        QCOMPARE(ReadPictureText(from, "a"), QString("Sea")); // another directory: it stays
+        r.checkReset();
+    }
+
+    void sameFileUnderAnotherName_data() {
+        QTest::addColumn<bool>("move");
+        QTest::addColumn<bool>("symbolic");
+        QTest::newRow("copy onto a hard link") << false << false;
+        QTest::newRow("move onto a hard link") << true << false;
+        QTest::newRow("move onto a symbolic link") << true << true;
+    }
+    // "Overwrite One" onto the source under another name: nothing written, and said so.
+    void sameFileUnderAnotherName() {
+        QFETCH(bool, move);
+        QFETCH(bool, symbolic);
+        Running r;
+        QVERIFY(r.start());
+        r.show({{"a.mp3", "A"}}, {"a.mp3"});
+        const QString source = r.source.filePath("a.mp3"), link = r.target.filePath("a.MP3");
+        QVERIFY(symbolic ? QFile::link(source, link) : ::link(c(source), c(link)) == 0);
+        r.answers = {0};
+        move ? r.move() : r.copy();
+        QCOMPARE(r.asked.size(), 1);
+        QCOMPARE(r.form().panelText(4),
+                 QString("1 file(s) left as they were: Source and destination are the same file"));
+        QCOMPARE(contents(r.source.path()) + contents(r.target.path()),
+                 QStringList({"a.mp3=A", "a.MP3=A"}));
+        r.checkReset();
+    }
+
+    void unreadablePictures_data() {
+        QTest::addColumn<int>("index");  // of "Copy File(s) To..."
+        QTest::addColumn<int>("option"); // with "Use Save As Properties": O(option); -1 without
+        QTest::addColumn<QString>("written");
+        QTest::newRow("as .JPG") << 1 << -1 << "good.JPG";
+        QTest::newRow("as thumbnails") << 2 << -1 << "good_s.JPG";
+        QTest::newRow("turned on copy") << 0 << 1 << "good.JPG";
+    }
+    // Pictures the pipeline cannot read are counted in panel 4 with the first reason.
+    void unreadablePictures() {
+        QFETCH(int, index);
+        QFETCH(int, option);
+        QFETCH(QString, written);
+        Running r;
+        QVERIFY(r.start());
+        const QByteArray jpeg = testing::MakeQuadrantJpeg(64, 48);
+        QByteArray claims = jpeg; // its header says 4000 x 3000, its data holds 64 x 48
+        const int sof = testing::FindSegment(jpeg, 0xc0);
+        QVERIFY(sof > 0);
+        claims.replace(sof + 5, 4, QByteArray("\x0B\xB8\x0F\xA0", 4));
+        const QByteArray bmp = testing::MakeBmp(QImage::fromData(jpeg), 24);
+        QByteArray offsetPast = bmp, vast = bmp; // pixels past the end; 100000 x 100000
+        offsetPast.replace(10, 4, QByteArray("\x00\x00\x00\x01", 4));
+        vast.replace(18, 8, QByteArray("\xA0\x86\x01\x00\xA0\x86\x01\x00", 8));
+        const QMap<QString, QByteArray> files{{"a_empty.jpg", {}},
+                                              {"b_truncated.jpg", jpeg.left(jpeg.size() / 2)},
+                                              {"c_corrupt.jpg", "no jpeg"},
+                                              {"d_claims.jpg", claims},
+                                              {"e_offset.bmp", offsetPast},
+                                              {"f_vast.bmp", vast},
+                                              {"good.jpg", jpeg}};
+        r.show(files, files.keys());
+        if (option >= 0) {
+            r.form().O[std::size_t(option)]->setChecked(true);
+            r.form().toolbarButton("useprops")->trigger();
+        }
+        r.copy(index);
+        QCOMPARE(names(r.target.path()), QStringList{written});
+        QCOMPARE(r.form().panelText(4), QString("6 file(s) left as they were: Empty file"));
         r.checkReset();
     }
 

@@ -24,6 +24,8 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <unistd.h>
+
 using namespace glimmerby;
 
 namespace {
@@ -339,39 +341,53 @@ class TestKeyCommands : public QObject {
         QTest::addColumn<QString>("answer");
         QTest::addColumn<int>("clash"); // the clash dialog's answer; -1 not asked
         QTest::addColumn<QString>("after");
-        QTest::addColumn<QString>("message"); // a box, or panel 4 when it says "left"
+        QTest::addColumn<QString>("message");   // a box, or panel 4 when it says "left"
+        QTest::addColumn<QString>("described"); // the names described as a.wav was
         const auto row = [](const char *name, const char *setup, const QString &answer, int clash,
-                            const QString &after, const char *message = "") {
-            QTest::newRow(name) << QString(setup) << answer << clash << after << QString(message);
+                            const QString &after, const char *message = "",
+                            const char *described = "a") {
+            QTest::newRow(name) << QString(setup) << answer << clash << after << QString(message)
+                                << QString(described);
         };
         const QString both = "a.wav=A b.wav=B", n251(251, 'n');
-        row("Overwrite One", "", "b", 0, "b.wav=A");
-        row("Rename One", "", "b", 2, "b.wav=B b1.wav=A");
+        row("Overwrite One", "", "b", 0, "b.wav=A", "", "b");
+        row("Rename One", "", "b", 2, "b.wav=B b1.wav=A", "", "b1");
         row("Cancel", "", "b", 4, both);
         row("Skip One", "", "b", 5, both);
-        row("free name", "", "c", -1, "b.wav=B c.wav=A");
+        row("free name", "", "c", -1, "b.wav=B c.wav=A", "", "c");
+        row("a.jpg keeps its name", "twin", "c", -1, "a.jpg=J b.wav=B c.wav=A", "", "a c");
         row("case only", "", "A", -1, both);
         row("cancelled box", "", "", -1, both);
         row("slash", "", "../a", -1, both);
         row("256 bytes", "", n251 + "n", -1, both, "a.wav was left as it was: File name too long");
         row("directory target", "directory", "b", 0, "a.wav=A b.wav/",
             "a.wav was left as it was: Is a directory");
+        row("hard link", "link", "b", 0, "a.wav=A b.wav=A",
+            "a.wav was left as it was: Source and destination are the same file");
         row("gone source", "gone", "c", -1, "b.wav=B",
             "File Error: Check Path to PSP in Glimmerby.INI file or Refresh the FileList");
         row("nothing selected", "none", "c", -1, both);
     }
+    // The file and its description under the new name; what stays is said.
     void renaming() {
         QFETCH(QString, setup);
         QFETCH(QString, answer);
         QFETCH(int, clash);
         QFETCH(QString, after);
         QFETCH(QString, message);
+        QFETCH(QString, described);
         Running r;
         touch(r.in + "a.wav", "A");
         if (setup == "directory")
             QVERIFY(QDir().mkdir(r.in + "b.wav"));
+        else if (setup == "link")
+            QVERIFY(::link(QFile::encodeName(r.in + "a.wav"), QFile::encodeName(r.in + "b.wav")) ==
+                    0);
         else
             touch(r.in + "b.wav", "B");
+        if (setup == "twin")
+            touch(r.in + "a.jpg", "J");
+        QVERIFY(WritePictureText(r.in, "a", "Sea"));
         r.select(setup == "none" ? QStringList() : QStringList{"a.wav"});
         if (setup == "gone")
             QFile::remove(r.in + "a.wav");
@@ -385,6 +401,11 @@ class TestKeyCommands : public QObject {
         QCOMPARE(r.boxes.texts().join(""), message.startsWith("File") ? message : "");
         if (message.contains(" left "))
             QCOMPARE(r.form().panelText(4), message);
+        QStringList keys;
+        for (const QString &key : {"a", "b", "b1", "c"})
+            if (ReadPictureText(r.in, key) == "Sea")
+                keys << key;
+        QCOMPARE(keys.join(' '), described);
     }
 
     // Exactly one directory in the listed one ("@"), which becomes the
