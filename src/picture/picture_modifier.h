@@ -19,13 +19,13 @@ struct ModifyResult {
         Written,    // the JPEG is at destination (for "ModifyMove", see sourceKept)
         Settled,    // the clash check's answer (ExistsChoice 4 or 5) ended the call
         NotWritten, // nothing written, nothing deleted; reason says why
-        TrashedFile replaced;      // what the picture replaced, kept in the trash
-    TrashedFile trashedSource; // "ModifyMove": the source, kept in the trash
-};
+    };
     Kind kind = Kind::Settled;
     QString destination;
     bool sourceKept = false; // "ModifyMove" whose source could not be removed
     QString reason;          // NotWritten, or sourceKept: the reason as the user reads it
+    TrashedFile replaced;      // what the picture replaced, kept in the trash
+    TrashedFile trashedSource; // "ModifyMove": the source, kept in the trash
 };
 
 class PictureModifier : public QObject {
@@ -46,11 +46,6 @@ class PictureModifier : public QObject {
     // and a free one turns a remembered 5 back into 6.
     void setClashCheck(std::function<bool()> check);
 
-    // What the last ModifyPicture put into the trash: the file its picture replaced
-    // (naming only the destination when that was replaced for good) and, for
-    // "ModifyMove", its source. Empty when nothing.
-    const TrashedFile &lastReplaced() const { return m_replaced; }
-    const TrashedFile &lastTrashedSource() const { return m_trashedSource; }
 
   private:
     void checkName();
@@ -59,8 +54,6 @@ class PictureModifier : public QObject {
 
     AppContext &m_ctx;
     std::function<bool()> m_clashCheck;
-    TrashedFile m_replaced;      // what the last picture written replaced, kept in the trash
-    TrashedFile m_trashedSource; // the source the last ModifyMove put into the trash
 };
 
 } // namespace glimmerby
