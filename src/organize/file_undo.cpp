@@ -109,12 +109,12 @@ void FileUndo::onPlanned(const QString &source, const QString &destination, bool
                            destination);
 }
 
-void FileUndo::onSettled(const FileRecord &record) {
-    if (record.outcome != FileOutcome::Done)
+void FileUndo::onSettled(const FileRecord &settled) {
+    if (settled.outcome != FileOutcome::Done)
         return;
-    const QString &source = record.source, &destination = record.destination;
-    const bool moved = record.way != Way::Copy && !record.sourceKept;
-    const TrashedFile &replaced = record.replaced, &trashedSource = record.trashedSource;
+    const QString &source = settled.source, &destination = settled.destination;
+    const bool moved = settled.way != Way::Copy && !settled.sourceKept;
+    const TrashedFile &replaced = settled.replaced, &trashedSource = settled.trashedSource;
     FileStep step;
     // A picture written over its own source is undone like a copy over a file.
     step.kind = source != destination && (moved || !trashedSource.isEmpty()) ? StepKind::Move
@@ -123,7 +123,9 @@ void FileUndo::onSettled(const FileRecord &record) {
     step.to = destination;
     step.replaced = replaced;
     step.trashed = trashedSource;
-    record(step, moved ? QStringLiteral("Move") : QStringLiteral("Copy"));
+    record(step, settled.way == Way::Rename ? QStringLiteral("Rename")
+                 : moved                       ? QStringLiteral("Move")
+                                               : QStringLiteral("Copy"));
 }
 
 void FileUndo::onTrashed(const TrashedFile &item) {
