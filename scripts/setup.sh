@@ -9,7 +9,7 @@ packages=(
     libmpv-dev libturbojpeg0-dev libexif-dev libfluidsynth-dev timgm6mb-soundfont
     xvfb xauth libgl1-mesa-dri dbus-daemon at-spi2-core xdotool
     libgif-dev libffmpegthumbnailer-dev libwebp-dev libheif-dev qt6-svg-dev qt6-image-formats-plugins
-    libglib2.0-dev
+    libglib2.0-dev libglib2.0-bin
     ffmpeg imagemagick libjpeg-turbo-progs libvips-tools libheif-examples
     desktop-file-utils xdotool xdg-user-dirs
     pulseaudio # a private sound server (null sink) for the MIDI device test and the soak

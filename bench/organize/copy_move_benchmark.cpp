@@ -13,6 +13,7 @@
 #include "organize/destination.h"
 #include "organize/file_transfer.h"
 #include "support/bench_support.h"
+#include "organize/file_undo.h"
 
 #include <functional>
 
@@ -43,6 +44,10 @@ int main(int argc, char *argv[]) {
     sandbox.start();
     AppContext &ctx = sandbox.ctx();
     Form1 &form = sandbox.form();
+    // GLIMMERBY_BENCH_JOURNAL=0: the commands run without journal and undo history.
+    const bool journal = qEnvironmentVariable("GLIMMERBY_BENCH_JOURNAL", "1") != "0";
+    ctx.undo->setRecording(journal);
+    std::printf("journal and undo history: %s\n", journal ? "on" : "off");
 
     // One batch in the window: every file of from selected, to as the destination.
     // GLIMMERBY_BENCH_CORE=1: the file operations alone, without the window's batch.

@@ -2,6 +2,7 @@
 // What every controller is handed: the shared state, the message boxes, the main window
 // and the other controllers it calls. One owner (the application object) fills it in.
 
+#include <QtGlobal>
 #include <functional>
 
 namespace glimmerby {
@@ -31,6 +32,9 @@ class FileDialogs;
 class PathCommands;
 class DescriptionField;
 class ThumbnailGridController;
+class Trash;
+class FileUndo;
+class RunningLock;
 
 struct AppContext {
     AppState &state;
@@ -63,6 +67,10 @@ struct AppContext {
 
     // The thumbnail grid over the preview area.
     ThumbnailGridController *grid = nullptr;
+    Trash *trash = nullptr;         // where deleted and replaced files go
+    FileUndo *undo = nullptr;       // the journal and Ctrl+Z of the file commands
+    RunningLock *running = nullptr; // tells whether another Glimmerby runs
+    qint64 startedNs = 0;           // when this process started (stale temporaries are older)
 
     // The help window, once there is one; empty: help does nothing.
     std::function<void()> ShowHelp;

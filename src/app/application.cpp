@@ -5,6 +5,8 @@
 #include "app/settings_store.h"
 #include "app/single_instance.h"
 #include "app/split_path.h"
+#include "app/stale_temporaries.h"
+#include "app/trash.h"
 #include "browser/browser_controller.h"
 #include "browser/directory_listing.h"
 #include "browser/grid_controller.h"
@@ -16,6 +18,7 @@
 #include "organize/file_clipboard.h"
 #include "organize/file_commands.h"
 #include "organize/file_events.h"
+#include "organize/file_undo.h"
 #include "organize/name_clash.h"
 #include "organize/options_dialog.h"
 #include "organize/path_commands.h"
@@ -85,6 +88,12 @@ bool Application::Main(const QString &commandLine) {
     // Only the holder of the lock may take a temporary for one left by a killed save.
     if (lock == InstanceLock::Acquired)
         removeOwnTemporaries(s.DataDir);
+    m_ownsJournal = lock == InstanceLock::Acquired;
+    m_trash = std::make_unique<Trash>(
+        m_options.homeTrash.isEmpty() ? Trash::homeTrashFromEnvironment() : m_options.homeTrash);
+    m_running = std::make_unique<RunningLock>(
+        m_options.lockDir.isEmpty() ? QString()
+                                    : m_options.lockDir + QStringLiteral("/glimmerby.running"));
 
     m_settingsSource = settingsSourceFor(s.IniPath, iniPathFor(s.AppDir));
     const StartupSettings startup = readStartupSettings(m_settingsSource);
@@ -233,6 +242,10 @@ void Application::createWindow() {
     ctx.toggles = m_toggles;
     ctx.modifier = new PictureModifier(ctx);
     ctx.fileEvents = new FileEvents(this);
+    ctx.trash = m_trash.get();
+    ctx.running = m_running.get();
+    ctx.startedNs = m_startedNs;
+    ctx.undo = new FileUndo(ctx);
     ctx.files = new FileCommands(ctx);
     ctx.descriptions = new DescriptionField(ctx);
     auto inputs = std::make_unique<QtInputBoxes>();
@@ -281,6 +294,9 @@ void Application::Form_Load(const QString &commandLine) {
     AppContext &ctx = *m_ctx;
     AppState &s = m_state;
     m_help->InitHelp(f, s.AppDir);
+    // What a command cut short left is finished before any directory is listed.
+    if (m_ownsJournal)
+        m_recoveryText = ctx.undo->start(s.DataDir + QStringLiteral("Glimmerby.journal")).text();
     s.JpegQuality = 100;
     f.setWindowTitle(StatusLine::caption(s.CurrentFile));
     f.SSFrame1->move(0, f.SSFrame1->y());
@@ -302,6 +318,8 @@ void Application::Form_Load(const QString &commandLine) {
     advanceSplash(42);
     f.MediaPlayer2->setControlsVisible(s.ControlsVisible != 0);
     openCommandLine(commandLine);
+    if (!m_recoveryText.isEmpty())
+        f.setPanelText(4, m_recoveryText);
 }
 
 static void setCheck(QCheckBox *box, bool checked, const std::function<void()> &click) {

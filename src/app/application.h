@@ -5,6 +5,7 @@
 
 #include "app/app_context.h"
 #include "app/app_state.h"
+#include "app/stale_temporaries.h"
 #include "playback/media_player.h"
 #include "windows/splash.h"
 
@@ -22,11 +23,14 @@ class FileDialogs;
 class TogglesController;
 class Help;
 class StatusLine;
+class Trash;
+class RunningLock;
 
 struct StartOptions {
     QString appDir;        // the program's directory; empty: the executable's
     QString configHome;    // where settings go when appDir is read-only; empty: XDG
     QString lockDir;       // where the single-instance lock lives; empty: beside the settings
+    QString homeTrash;     // the home trash; empty: $XDG_DATA_HOME/Trash
     PlayerOptions players; // audio/video outputs of the three players
 };
 
@@ -81,6 +85,11 @@ class Application : public QObject {
     StartOptions m_options;
     AppState m_state;
     std::unique_ptr<SingleInstance> m_instance;
+    std::unique_ptr<Trash> m_trash;
+    std::unique_ptr<RunningLock> m_running;
+    qint64 m_startedNs = NowNs();
+    bool m_ownsJournal = false;           // this process holds the lock: it keeps the journal
+    QString m_recoveryText;               // what the start finished of a command cut short
     std::unique_ptr<InputBoxes> m_inputs; // the input boxes of the windows
     std::unique_ptr<FileDialogs> m_fileDialogs;
     std::unique_ptr<Form1> m_form;

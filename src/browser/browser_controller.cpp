@@ -2,6 +2,7 @@
 
 #include "app/app_context.h"
 #include "app/app_state.h"
+#include "app/stale_temporaries.h"
 #include "browser/media_kinds.h"
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"
@@ -123,6 +124,9 @@ void BrowserController::onDirectoryChanged(const QString &path) {
         const QSignalBlocker block(f.Drive1);
         f.Drive1->setDriveForPath(path);
     }
+    // Temporaries a killed Glimmerby left here go, unless another one may be writing them.
+    if (m_ctx.running && m_ctx.running->alone())
+        RemoveStaleTemporaries(path, m_ctx.startedNs);
     f.File1->setPath(path);
     f.File2->setPath(path);
     f.File1->setListIndex(0); // selected, not previewed

@@ -105,6 +105,9 @@ void CopyMove::runBatch(Command command) {
             command == Command::Move ? (first > 0 ? names[first - 1] : QString()) : names[first];
     }
     m_batch = std::make_unique<TransferBatch>(m_ctx);
+    if (m_ctx.fileEvents) // recorded for the journal and Ctrl+Z
+        m_ctx.fileEvents->reportStarted(command == Command::Move ? QStringLiteral("Move")
+                                                                 : QStringLiteral("Copy"));
     // Nothing is written unless the destination is the absolute path of a directory.
     m_destinationOk = !m_ctx.clash->destinationDir().isEmpty();
 
@@ -204,6 +207,8 @@ CopyMove::Step CopyMove::modify(const QString &stepWord, const QString &source, 
         done.destination = result.destination;
         done.sourceKept = result.sourceKept;
         done.reason = result.reason;
+        done.replaced = result.replaced;
+        done.trashedSource = result.trashedSource;
         m_batch->record(done);
         return Step::Next;
     }

@@ -86,6 +86,8 @@ void FileClipboard::paste() {
     s.BatchBusy = -1; // until the end: no key or menu runs inside the paste
     f.MediaPlayer2->releaseFile();
     TransferBatch batch(m_ctx);
+    if (m_ctx.fileEvents) // recorded for the journal and Ctrl+Z
+        m_ctx.fileEvents->reportStarted(QStringLiteral("Paste"));
     const auto recheck = [this](const QString &taken) {
         return m_ctx.state.PasteDir + m_ctx.clash->MakeUniqueName(taken);
     };

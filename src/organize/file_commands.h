@@ -33,7 +33,12 @@ class FileCommands : public QObject {
     std::function<bool(const QString &program, const QStringList &arguments)> startDetached;
 
   private:
+    // Puts each file into the trash (or, on a volume without one, deletes it); panel 4
+    // then says what went for good and what stayed.
+    void removeFiles(const QStringList &paths);
+    void showReport();
     AppContext &m_ctx;
+    QString m_lastReport; // what the last delete could not put into the trash
 };
 
 } // namespace glimmerby

@@ -3,6 +3,8 @@
 // or wrote through the picture pipeline: whatever keeps track of the user's files (a
 // journal, an undo list) listens here.
 
+#include "app/trash.h"
+
 #include <QObject>
 #include <QString>
 
@@ -30,6 +32,11 @@ struct FileRecord {
     QString destination;     // where it went, or was to go
     bool sourceKept = false; // Done by a move whose source could not be removed
     QString reason;          // PassedOver, or sourceKept: the reason as the user reads it
+    // Done by an overwrite: what the destination held, kept in the trash (naming only the
+    // destination when it was replaced for good); a source the picture pipeline put into
+    // the trash after converting it.
+    TrashedFile replaced;
+    TrashedFile trashedSource;
 };
 
 class FileEvents : public QObject {
@@ -40,11 +47,31 @@ class FileEvents : public QObject {
     // Called by the transfer loop once for every file of a command, when its outcome is
     // final (a move across file systems once its copy is on disk).
     void reportOutcome(const FileRecord &record) { emit fileSettled(record); }
+    // A command that writes, moves or deletes the user's files begins ("Delete", "Copy",
+    // "Move", "Paste", "Rename", "Make Dir").
+    void reportStarted(const QString &command) { emit commandStarted(command); }
+    // Called before a file is copied or moved, so that the plan is on record first.
+    void reportPlanned(const QString &source, const QString &destination, bool move) {
+        emit filePlanned(source, destination, move);
+    }
+    // An undo took a file back (its description follows it).
+    void reportFinished(const QString &source, const QString &destination, bool moved) {
+        emit fileTakenBack(source, destination, moved);
+    }
+    // A file went into the trash (a delete).
+    void reportTrashed(const TrashedFile &item) { emit fileTrashed(item); }
+    // A directory was made.
+    void reportDirectoryMade(const QString &dir) { emit directoryMade(dir); }
     // Called when a command that handled files is over.
     void reportBatchEnded() { emit batchEnded(); }
 
   signals:
     void fileSettled(const glimmerby::FileRecord &record);
+    void commandStarted(const QString &command);
+    void filePlanned(const QString &source, const QString &destination, bool move);
+    void fileTakenBack(const QString &source, const QString &destination, bool moved);
+    void fileTrashed(const glimmerby::TrashedFile &item);
+    void directoryMade(const QString &dir);
     void batchEnded();
 };
 

@@ -134,15 +134,47 @@ int renameNoReplace(const QByteArray &from, const QByteArray &to) {
     return 0;
 }
 
+// Before an overwrite: what destination holds goes into the trash (as a second name where
+// the file system allows, so that the name is never empty). Returns 0 or the errno that
+// keeps the overwrite from happening.
+int keepWhatIsReplaced(const QString &destination, Trash *trash, TransferResult &result) {
+    struct stat st {};
+    if (!trash || ::lstat(encoded(destination).constData(), &st) != 0)
+        return 0;
+    const TrashResult kept = trash->keepInTrash(destination);
+    if (kept.outcome == TrashOutcome::Trashed)
+        result.replaced = kept.item;
+    else if (kept.outcome == TrashOutcome::NoTrash)
+        result.replacedForGood = true;
+    else
+        return kept.error ? kept.error : EIO;
+    return 0;
+}
+
+// After a failed overwrite: the destination as it was, the trash without its entry.
+void giveBackReplaced(const QString &destination, TransferResult &result) {
+    if (result.replaced.isEmpty())
+        return;
+    struct stat st {};
+    if (::lstat(encoded(destination).constData(), &st) == 0)
+        DropTrashEntry(result.replaced);
+    else
+        RestoreFromTrash(result.replaced, destination);
+    result.replaced = {};
+}
+
 // Puts the temporary in place and, where asked, makes the directory entry durable.
 TransferResult placeTemporary(const QByteArray &temporary, const QString &destination, Clash clash,
-                              bool syncDirectory) {
+                              bool syncDirectory, Trash *keepReplaced = nullptr) {
     TransferResult result;
     const QByteArray target = encoded(destination);
-    const int error = clash == Clash::Replace
-                          ? (::rename(temporary.constData(), target.constData()) == 0 ? 0 : errno)
-                          : renameNoReplace(temporary, target);
+    int error = clash == Clash::Replace ? keepWhatIsReplaced(destination, keepReplaced, result) : 0;
+    if (error == 0)
+        error = clash == Clash::Replace
+                    ? (::rename(temporary.constData(), target.constData()) == 0 ? 0 : errno)
+                    : renameNoReplace(temporary, target);
     if (error != 0) {
+        giveBackReplaced(destination, result);
         ::unlink(temporary.constData());
         result.outcome = error == EEXIST ? Outcome::NameTaken : Outcome::Failed;
         result.error = error;
@@ -167,6 +199,12 @@ TransferResult failed(int error) {
 
 } // namespace
 
+TrashedFile ReplacedRecord(const TransferResult &result, const QString &destination) {
+    if (result.replacedForGood)
+        return {destination, {}, {}};
+    return result.replaced;
+}
+
 bool SameFile(const QString &a, const QString &b) {
     struct stat sa {
     }, sb{};
@@ -174,7 +212,8 @@ bool SameFile(const QString &a, const QString &b) {
            sameInode(sa, sb);
 }
 
-TransferResult CopyFileTo(const QString &source, const QString &destination, Clash clash) {
+TransferResult CopyFileTo(const QString &source, const QString &destination, Clash clash,
+                          Trash *keepReplaced) {
     const int in = ::open(encoded(source).constData(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return failed(errno);
@@ -215,11 +254,11 @@ TransferResult CopyFileTo(const QString &source, const QString &destination, Cla
     ::close(in);
     if (error != 0)
         return failed(error);
-    return placeTemporary(temporary, destination, clash, replacing);
+    return placeTemporary(temporary, destination, clash, replacing, keepReplaced);
 }
 
 TransferResult MoveFileTo(const QString &source, const QString &destination, Clash clash,
-                          DurableMoves *group) {
+                          DurableMoves *group, Trash *keepReplaced) {
     const QByteArray from = encoded(source);
     const QByteArray to = encoded(destination);
     struct stat st {};
@@ -243,14 +282,19 @@ TransferResult MoveFileTo(const QString &source, const QString &destination, Cla
             return result;
         }
     }
-    const int error = clash == Clash::Replace
-                          ? (::rename(from.constData(), to.constData()) == 0 ? 0 : errno)
-                          : renameNoReplace(from, to);
+    TransferResult kept;
+    int error = clash == Clash::Replace ? keepWhatIsReplaced(destination, keepReplaced, kept) : 0;
+    if (error == 0)
+        error = clash == Clash::Replace
+                    ? (::rename(from.constData(), to.constData()) == 0 ? 0 : errno)
+                    : renameNoReplace(from, to);
     if (error == 0) {
-        TransferResult result;
+        TransferResult result = kept;
         result.outcome = Outcome::Done;
         return result;
     }
+    // Across file systems the copy keeps what it replaces itself, just before its rename.
+    giveBackReplaced(destination, kept);
     if (error != EXDEV) {
         TransferResult result;
         result.outcome = error == EEXIST ? Outcome::NameTaken : Outcome::Failed;
@@ -275,11 +319,12 @@ TransferResult MoveFileTo(const QString &source, const QString &destination, Cla
     ::close(in);
     if (copyError != 0)
         return failed(copyError);
-    TransferResult result = placeTemporary(temporary, destination, clash, group == nullptr);
+    TransferResult result =
+        placeTemporary(temporary, destination, clash, group == nullptr, keepReplaced);
     if (result.outcome != Outcome::Done)
         return result;
     if (group) {
-        group->add(source, destination, st.st_size);
+        group->add(source, destination, st.st_size, result.replaced);
         result.outcome = Outcome::Pending;
         return result;
     }
@@ -341,8 +386,9 @@ void DurableMoves::prepare(const QString &destination) {
                              ::open(encoded(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
 }
 
-void DurableMoves::add(const QString &source, const QString &destination, long long bytes) {
-    m_moves.push_back({source, destination});
+void DurableMoves::add(const QString &source, const QString &destination, long long bytes,
+                       const TrashedFile &replaced) {
+    m_moves.push_back({source, destination, replaced});
     m_bytes += bytes;
 }
 
@@ -364,6 +410,7 @@ std::vector<DurableMoves::Finished> DurableMoves::flush() {
             syncError.insert(dir, fd < 0 ? EIO : ::syncfs(fd) == 0 ? 0 : errno);
         }
         Finished f{m.source, m.destination};
+        f.replaced = m.replaced;
         f.error = syncError.value(dir);
         out.push_back(f);
     }

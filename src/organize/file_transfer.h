@@ -5,6 +5,8 @@
 // never copied or moved onto itself; a source is removed only by its own move, once the
 // destination holds the whole content.
 
+#include "app/trash.h"
+
 #include <QHash>
 #include <QString>
 
@@ -31,7 +33,16 @@ struct TransferResult {
     Outcome outcome = Outcome::Failed;
     int error = 0;           // errno of Failed, or of a source that could not be removed
     bool sourceKept = false; // a move whose copy is in place but whose source stayed
+    // An overwrite given a trash: what the destination held, kept there; or, on a volume
+    // without a trash, replacedForGood.
+    TrashedFile replaced;
+    bool replacedForGood = false;
 };
+
+// What an overwrite did with the file it replaced, for the undo history: the trash entry,
+// or (replaced for good, on a volume without a trash) an entry naming only destination;
+// empty when nothing was replaced.
+TrashedFile ReplacedRecord(const TransferResult &result, const QString &destination);
 
 // True when both paths name one file (same device and inode; links followed).
 bool SameFile(const QString &a, const QString &b);
@@ -39,8 +50,10 @@ bool SameFile(const QString &a, const QString &b);
 // Copies source to destination. A new copy keeps the source's modification time and
 // takes its mode less the umask; it is not synced to disk, as its source stays. A
 // replaced file keeps its own mode and is synced before the rename; a link at the
-// destination is replaced, not written through.
-TransferResult CopyFileTo(const QString &source, const QString &destination, Clash clash);
+// destination is replaced, not written through. Given keepReplaced, what an overwrite
+// replaces goes into that trash first (a file that cannot be kept there is not replaced).
+TransferResult CopyFileTo(const QString &source, const QString &destination, Clash clash,
+                          Trash *keepReplaced = nullptr);
 
 class DurableMoves;
 
@@ -49,7 +62,7 @@ class DurableMoves;
 // source removed. Given a DurableMoves, a move across file systems leaves the sync and the
 // removal of its source to that group (Outcome::Pending).
 TransferResult MoveFileTo(const QString &source, const QString &destination, Clash clash,
-                          DurableMoves *group = nullptr);
+                          DurableMoves *group = nullptr, Trash *keepReplaced = nullptr);
 
 // Renames within a directory or file system without replacing anything; a change of
 // letter case alone goes through a temporary name.
@@ -64,11 +77,13 @@ class DurableMoves {
         QString source, destination;
         int error = 0;           // errno when the copy could not be synced or the source stayed
         bool sourceKept = false; // true: the source is still there
+        TrashedFile replaced;    // what the copy replaced, kept in the trash
     };
     ~DurableMoves();
     // Called before a copy towards destination is written.
     void prepare(const QString &destination);
-    void add(const QString &source, const QString &destination, long long bytes);
+    void add(const QString &source, const QString &destination, long long bytes,
+             const TrashedFile &replaced = {});
     bool isEmpty() const { return m_moves.empty(); }
     // True once enough waits that syncing it now keeps the disk busy without stalls.
     bool wantsFlush() const;
@@ -77,6 +92,7 @@ class DurableMoves {
   private:
     struct Move {
         QString source, destination;
+        TrashedFile replaced;
     };
     std::vector<Move> m_moves;
     QHash<QString, int> m_directories; // destination directories, open for their sync

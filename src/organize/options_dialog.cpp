@@ -7,6 +7,7 @@
 #include "organize/path_choice.h"
 #include "windows/center_window.h"
 #include "windows/dialog_box.h"
+#include "organize/file_undo.h"
 #include "windows/form1.h"
 #include "windows/picture_widgets.h"
 
@@ -131,7 +132,10 @@ void OptionsDialog::ShowOptionsDialog(const QString &mode, const QString &closed
     // The lists open on the destination, or what is left of it when it has gone.
     box.setStartDirectory(nearestExistingDirectory(s.DestinationDir));
     box.makeDirectory = [this](const QString &parent) {
-        return AskAndMakeDirectory(m_inputs, m_ctx.boxes, parent).has_value();
+        const std::optional<QString> made = AskAndMakeDirectory(m_inputs, m_ctx.boxes, parent);
+        if (made)
+            ReportDirectoryMade(m_ctx, *made);
+        return made.has_value();
     };
     CenterWindow(box);
     if (onShown)

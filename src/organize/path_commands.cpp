@@ -11,6 +11,7 @@
 #include "organize/options_dialog.h"
 #include "organize/path_choice.h"
 #include "windows/dialog_box.h"
+#include "organize/file_undo.h"
 #include "windows/form1.h"
 
 #include <QDir>
@@ -42,6 +43,7 @@ void PathCommands::MakeDir_Click() {
         AskAndMakeDirectory(*m_ctx.inputs, m_ctx.boxes, withTrailingSlash(f.Dir1->path()));
     if (!made)
         return;
+    ReportDirectoryMade(m_ctx, *made);
     f.Dir1->refresh();
     setDestination(*made);
 }

@@ -53,6 +53,8 @@ void RenameCommand::ReName() {
     s.DestPath = d + newName;
     QString target = d + m_ctx.clash->MakeUniqueName(d + newName);
     TransferBatch batch(m_ctx);
+    if (m_ctx.fileEvents) // recorded for the journal and Ctrl+Z
+        m_ctx.fileEvents->reportStarted(QStringLiteral("Rename"));
     FileOutcome outcome = FileOutcome::Skipped;
     if (const auto settled = batch.settledByClash(Way::Rename, d + oldName, target)) {
         outcome = *settled;

@@ -1,5 +1,7 @@
 #include "organize/transfer_batch.h"
 
+#include "app/trash.h"
+
 #include "app/app_context.h"
 #include "app/app_state.h"
 #include "organize/name_clash.h"
@@ -89,23 +91,29 @@ FileOutcome TransferBatch::transfer(Way way, const QString &source, const QStrin
         const Clash clash =
             m_ctx.clash && m_ctx.clash->overwriteChosen() ? Clash::Replace : Clash::Keep;
         TransferResult r;
+        if (m_ctx.fileEvents) // the plan is on record before the file is touched
+            m_ctx.fileEvents->reportPlanned(source, target, way != Way::Copy);
+        // What an overwrite replaces goes into the trash first.
         switch (way) {
         case Way::Copy:
-            r = CopyFileTo(source, target, clash);
+            r = CopyFileTo(source, target, clash, m_ctx.trash);
             break;
         case Way::Move:
-            r = MoveFileTo(source, target, clash, m_moves.get());
+            r = MoveFileTo(source, target, clash, m_moves.get(), m_ctx.trash);
             break;
         case Way::Rename:
             // Overwriting is one rename onto the chosen file, never a delete first.
-            r = clash == Clash::Replace ? MoveFileTo(source, target, Clash::Replace)
-                                        : RenameFileTo(source, target);
+            r = clash == Clash::Replace
+                    ? MoveFileTo(source, target, Clash::Replace, nullptr, m_ctx.trash)
+                    : RenameFileTo(source, target);
             break;
         }
         FileRecord done;
         done.way = way;
         done.source = source;
         done.destination = target;
+        done.replaced = ReplacedRecord(r, target);
+        m_replacedForGood += r.replacedForGood ? 1 : 0;
         switch (r.outcome) {
         case Outcome::Done:
             done.outcome = FileOutcome::Done;
@@ -150,6 +158,7 @@ void TransferBatch::finishMoves() {
         done.source = f.source;
         done.destination = f.destination;
         done.sourceKept = f.sourceKept;
+        done.replaced = f.replaced;
         if (f.sourceKept)
             done.reason = reasonFor(f.error);
         record(done);
@@ -171,6 +180,9 @@ QString TransferBatch::finish() {
         parts << QStringLiteral("%1 file(s) left as they were: %2")
                      .arg(m_passedOver)
                      .arg(m_firstPassed.reason);
+    if (m_replacedForGood > 0)
+        parts << QStringLiteral("%1 file(s) replaced for good: no trash on that volume")
+                     .arg(m_replacedForGood);
     if (followed.notFollowed > 0)
         parts << QStringLiteral("%1 description(s) did not follow: %2 could not be written")
                      .arg(followed.notFollowed)

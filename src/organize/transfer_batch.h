@@ -72,6 +72,7 @@ class TransferBatch {
     DescriptionFollower m_descriptions;
     int m_files = 0;      // outcomes recorded
     int m_passedOver = 0; // of which left as they were
+    int m_replacedForGood = 0; // overwrites on a volume without a trash
     FileRecord m_firstPassed;
     bool m_finished = false;
 };

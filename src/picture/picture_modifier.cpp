@@ -137,7 +137,26 @@ ModifyResult PictureModifier::ModifyPicture(const QString &stepWord) {
             prepared = true;
         }
         progress(QStringLiteral("Save File"));
+        // What an overwrite replaces (the source itself included) is kept in the trash; a
+        // file that cannot be kept there is not replaced.
+        if (replace && m_ctx.trash && PathTaken(result.destination)) {
+            const TrashResult kept = m_ctx.trash->keepInTrash(result.destination);
+            if (kept.outcome == TrashOutcome::Failed)
+                return notWritten(QString::fromLocal8Bit(std::strerror(kept.error)));
+            result.replaced = kept.outcome == TrashOutcome::Trashed
+                                  ? kept.item
+                                  : TrashedFile{result.destination, {}, {}};
+        }
         const int code = m_ctx.codec->JpegWriteFile(picture, result.destination, quality, replace);
+        if (code != JpegCode::Ok && !result.replaced.isEmpty()) {
+            // Not written: the trash gives back its entry, the destination stays as it was.
+            if (PathTaken(result.destination))
+                DropTrashEntry(result.replaced);
+            else
+                RestoreFromTrash(result.replaced, result.destination);
+        }
+        if (code != JpegCode::Ok)
+            result.replaced = {};
         if (code == JpegCode::NameTaken)
             continue; // the name was taken meanwhile: ask again
         if (code != JpegCode::Ok)
@@ -150,10 +169,17 @@ ModifyResult PictureModifier::ModifyPicture(const QString &stepWord) {
     if (move) {
         // The source goes only when it is not the file just written (an overwrite of the
         // source itself, a second name of the same file).
-        if (!SameFile(source, result.destination) &&
-            ::unlink(QFile::encodeName(source).constData()) != 0) {
-            result.sourceKept = true;
-            result.reason = QString::fromLocal8Bit(std::strerror(errno));
+        // It goes into the trash, from where Ctrl+Z or the desktop can bring it back; only
+        // on a volume without a trash is it removed.
+        if (!SameFile(source, result.destination)) {
+            const TrashResult r = m_ctx.trash ? m_ctx.trash->moveToTrash(source) : TrashResult{};
+            if (r.outcome == TrashOutcome::Trashed) {
+                result.trashedSource = r.item;
+            } else if ((r.outcome == TrashOutcome::Failed && m_ctx.trash) ||
+                       ::unlink(QFile::encodeName(source).constData()) != 0) {
+                result.sourceKept = true;
+                result.reason = QString::fromLocal8Bit(std::strerror(r.error ? r.error : errno));
+            }
         }
         s.ReselectName = s.DstName + s.DstExt;
     }

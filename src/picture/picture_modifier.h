@@ -3,6 +3,8 @@
 // plain conversion ("Convert"), a thumbnail ("Thumb") or with the operation chosen in the
 // "Chose Operation:" frame ("ModifyCopy", "ModifyMove").
 
+#include "app/trash.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -22,6 +24,8 @@ struct ModifyResult {
     QString destination;
     bool sourceKept = false; // "ModifyMove" whose source could not be removed
     QString reason;          // NotWritten, or sourceKept: the reason as the user reads it
+    TrashedFile replaced;      // what the picture replaced, kept in the trash
+    TrashedFile trashedSource; // "ModifyMove": the source, kept in the trash
 };
 
 class PictureModifier : public QObject {
@@ -41,6 +45,7 @@ class PictureModifier : public QObject {
     // true) and sets ExistsChoice. Without one, a taken name gives ExistsChoice 5 (skip)
     // and a free one turns a remembered 5 back into 6.
     void setClashCheck(std::function<bool()> check);
+
 
   private:
     void checkName();

@@ -8,6 +8,7 @@
 #include "browser/preview_dispatcher.h"
 #include "organize/file_clipboard.h"
 #include "organize/file_commands.h"
+#include "organize/file_undo.h"
 #include "picture/status_line.h"
 #include "playback/playback_controller.h"
 #include "playback/slide_show.h"
@@ -157,6 +158,10 @@ void KeyCommands::command(int key, Qt::KeyboardModifiers shift) {
     case Qt::Key_X:
         if (ctrlAlone)
             clipboardKey(QStringLiteral("X"));
+        break;
+    case Qt::Key_Z:
+        if (ctrlAlone && m_ctx.undo)
+            m_ctx.undo->undoLast(); // the last file command, then the one before it
         break;
     default:
         break;

@@ -72,6 +72,10 @@ class DialogBox : public QDialog {
     void closeEvent(QCloseEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
 
+  signals:
+    // "MkDir" made this directory.
+    void directoryMade(const QString &dir);
+
   private:
     void answer(const QString &choice);
 

@@ -372,6 +372,8 @@ void Form1::buildMenus() {
     mnuRename = mnupop->addAction(QStringLiteral("ReName File"));
     mnupop->addSeparator();
     mnuCancel = mnupop->addAction(QStringLiteral("Cancel"));
+    mnuUndo = mnupop->addAction(QStringLiteral("Undo"));
+    mnuUndo->setEnabled(false); // greyed while there is nothing to undo
 
     mnuDirPop = new QMenu(this);
     mnuDirPop->setAccessibleName(QStringLiteral("Directory menu"));

@@ -121,6 +121,8 @@ class Form1 : public QWidget {
     QMenu *mnuMoveTo;
     std::array<QAction *, 2> moveit; // 0 the destination, 1 browse
     QAction *mnuSetDest, *mnuDelete, *mnuOpenPSP, *mnuSetPSP, *mnuRename, *mnuCancel;
+    // After "Cancel": undoes the last file command, named in its caption.
+    QAction *mnuUndo;
     QMenu *mnuDirPop;
     QAction *mnuMakeDirHere, *mnuSetPathMkDir;
 

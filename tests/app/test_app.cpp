@@ -1,23 +1,41 @@
 // The files the program keeps: the INI reader and writer, the settings file, the path
-// splitter, where the settings live, scratch files and the one-instance lock.
+// splitter, where the settings live, scratch files and the one-instance lock; the trash,
+// the journal of file commands and its recovery after a crash.
 #include "app/app_state.h"
 #include "app/data_dir.h"
+#include "app/file_journal.h"
+#include "app/file_ops.h"
 #include "app/ini_file.h"
 #include "app/settings_store.h"
 #include "app/single_instance.h"
 #include "app/split_path.h"
+#include "app/stale_temporaries.h"
+#include "app/trash.h"
 #include "support/test_files.h"
 
 #include <QtTest>
 
 #include <csignal>
 #include <iostream>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace glimmerby;
 
 namespace {
+
+QString g_noMounts; // why the cases on volumes of their own cannot run; empty when they can
+
+QByteArray c(const QString &path) {
+    return QFile::encodeName(path);
+}
+
+// A tmpfs of its own at dir (as root, inside the test's mount namespace).
+bool mountVolume(const QString &dir, const char *options = "size=4m") {
+    return QDir().mkpath(dir) && ::mount("tmpfs", c(dir), "tmpfs", 0, options) == 0;
+}
 
 const QString AppDir = QStringLiteral("/opt/glimmerby/");
 const int Max = std::numeric_limits<int>::max(), Min = std::numeric_limits<int>::min();
@@ -441,14 +459,233 @@ class TestApp : public QObject {
         // No lock can be made at all: the program still starts.
         QCOMPARE(SingleInstance("/a/", "/nonexistent/dir").tryAcquire(), InstanceLock::Unavailable);
     }
+
+    // Where a deleted file goes, by the volume it is on; and back again.
+    void trashPlaces_data() {
+        QTest::addColumn<QString>("volume"); // how the file's volume is set up
+        QTest::addColumn<QString>("trash");  // the trash directory under the root, or "none"
+        QTest::newRow("home's file system") << "home"
+                                            << "data/Trash";
+        QTest::newRow("volume without .Trash") << "plain"
+                                               << "vol/.Trash-%1";
+        QTest::newRow("volume with sticky .Trash") << "sticky"
+                                                   << "vol/.Trash/%1";
+        QTest::newRow(".Trash not sticky") << "unsticky"
+                                           << "vol/.Trash-%1";
+        QTest::newRow(".Trash a link") << "link"
+                                       << "vol/.Trash-%1";
+        QTest::newRow("read-only volume") << "ro"
+                                          << "none";
+        QTest::newRow("a file where .Trash-uid goes") << "blocked"
+                                                      << "none";
+    }
+    void trashPlaces() {
+        QFETCH(QString, volume);
+        QFETCH(QString, trash);
+        if (volume != "home" && !g_noMounts.isEmpty())
+            QSKIP(qPrintable(g_noMounts));
+        QTemporaryDir root;
+        const QString vol = root.filePath(volume == "home" ? "files" : "vol");
+        QVERIFY(volume == "home" ? QDir().mkpath(vol) : mountVolume(vol));
+        const QString sub = vol + "/sub dir";
+        QVERIFY(QDir().mkpath(sub));
+        const QString file = sub + "/50% ä.jpg";
+        writeAll(file, "picture");
+        if (volume == "sticky" || volume == "unsticky") {
+            QVERIFY(QDir().mkpath(vol + "/.Trash"));
+            QVERIFY(::chmod(c(vol + "/.Trash"), volume == "sticky" ? 01777 : 0777) == 0);
+        }
+        if (volume == "link") {
+            QVERIFY(QDir().mkpath(vol + "/elsewhere"));
+            QVERIFY(::chmod(c(vol + "/elsewhere"), 01777) == 0);
+            QVERIFY(QFile::link(vol + "/elsewhere", vol + "/.Trash"));
+        }
+        if (volume == "ro")
+            QVERIFY(::mount(nullptr, c(vol), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0);
+        if (volume == "blocked")
+            touch(vol + QStringLiteral("/.Trash-%1").arg(::geteuid()));
+        Trash bin(root.filePath("data/Trash"));
+        const TrashResult r = bin.moveToTrash(file);
+        if (trash == "none") {
+            QCOMPARE(int(r.outcome), int(TrashOutcome::NoTrash));
+            QVERIFY(QFile::exists(file));
+            ::umount2(c(vol), MNT_DETACH);
+            return;
+        }
+        QCOMPARE(int(r.outcome), int(TrashOutcome::Trashed));
+        const QString dir = root.filePath(trash.contains('%') ? trash.arg(::geteuid()) : trash);
+        QCOMPARE(r.item.files, dir + "/files/50% ä.jpg");
+        QCOMPARE(r.item.info, dir + "/info/50% ä.jpg.trashinfo");
+        QVERIFY(!QFile::exists(file));
+        QCOMPARE(readAll(r.item.files), QByteArray("picture"));
+        // A valid .trashinfo: the path escaped, relative to the volume's top on a volume.
+        const QByteArray info = readAll(r.item.info);
+        const QString top = volume == "home" ? QString() : vol;
+        QCOMPARE(OriginalFromTrashInfo(info, top), file);
+        QVERIFY(info.contains(volume == "home" ? "Path=" + QUrl::toPercentEncoding(c(file), "/")
+                                               : QByteArray("Path=sub%20dir/50%25%20%C3%A4.jpg")));
+        QVERIFY(QRegularExpression("\\nDeletionDate=\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\n$")
+                    .match(QString::fromLatin1(info))
+                    .hasMatch());
+        QCOMPARE(QFileInfo(dir).permissions() & 0x0077, QFileDevice::Permissions());
+        // A second file of that name gets a name of its own in the trash.
+        writeAll(file, "second");
+        const TrashResult again = bin.moveToTrash(file);
+        QCOMPARE(again.item.files, dir + "/files/50% ä.2.jpg");
+        QCOMPARE(RestoreFromTrash(r.item, file), 0);
+        QCOMPARE(readAll(file), QByteArray("picture"));
+        QVERIFY(!QFile::exists(r.item.info));
+        QCOMPARE(RestoreFromTrash(again.item, file), EEXIST); // nothing is replaced
+        // The desktop's own implementation puts its files in the same places.
+        if (volume == "home" && !QStandardPaths::findExecutable("gio").isEmpty()) {
+            QProcess gio;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("XDG_DATA_HOME", root.filePath("data"));
+            gio.setProcessEnvironment(env);
+            gio.start("gio", {"trash", file});
+            QVERIFY(gio.waitForFinished(30000));
+            QCOMPARE(gio.exitCode(), 0);
+            QCOMPARE(entries(dir + "/files").size(), 2);
+            QCOMPARE(entries(dir + "/info").size(), 2);
+            for (const QString &name : entries(dir + "/info"))
+                QCOMPARE(OriginalFromTrashInfo(readAll(dir + "/info/" + name), {}), file);
+        }
+        if (volume != "home")
+            ::umount2(c(vol), MNT_DETACH);
+    }
+
+    // A cross-device move cut short at three points; each file ends whole at one end and
+    // no temporary stays. The command's finished steps come back as undo history.
+    void journalRecovery_data() {
+        QTest::addColumn<QString>("point");
+        QTest::addColumn<QStringList>("after"); // "from", "to": where the content is
+        QTest::newRow("while copying") << "copying" << QStringList{"from"};
+        QTest::newRow("copy in place, source not yet removed") << "placed" << QStringList{"to"};
+        QTest::newRow("copy in place but not whole") << "torn" << QStringList{"from"};
+        QTest::newRow("source removed, not yet recorded") << "removed" << QStringList{"to"};
+    }
+    void journalRecovery() {
+        QFETCH(QString, point);
+        QFETCH(QStringList, after);
+        QTemporaryDir root;
+        const QString a = root.filePath("a"), b = root.filePath("b");
+        if (g_noMounts.isEmpty())
+            QVERIFY(mountVolume(b));
+        else
+            QVERIFY(QDir().mkpath(b));
+        QVERIFY(QDir().mkpath(a));
+        const QByteArray data(300000, 'm');
+        const QString journal = root.filePath("Glimmerby.journal");
+        {
+            FileJournal j(journal);
+            QVERIFY(j.start({}));
+            const qint64 first = j.begin("Move");
+            writeAll(a + "/done.jpg", "moved before");
+            FileStep step;
+            step.kind = StepKind::Move;
+            step.from = a + "/earlier.jpg";
+            step.to = b + "/done.jpg";
+            step.made = FileIdentity::of(b + "/done.jpg");
+            j.done(first, step);
+            j.end(first);
+            const qint64 id = j.begin("Move");
+            j.planned(id, StepKind::Move, a + "/big.jpg", b + "/big.jpg");
+        } // killed here: the command never ends
+        writeAll(a + "/big.jpg", data);
+        QString temporary;
+        const int fd = CreateTemporaryFile(b, "big.jpg", temporary);
+        QVERIFY(fd >= 0);
+        QCOMPARE(WriteAll(fd, reinterpret_cast<const unsigned char *>(data.constData()),
+                          point == "torn" ? 1000 : data.size()),
+                 0);
+        const struct timespec times[2] = {{1200000000, 5}, {1200000000, 5}};
+        ::futimens(fd, times);
+        ::close(fd);
+        ::utimensat(AT_FDCWD, c(a + "/big.jpg"), times, 0);
+        if (point != "copying")
+            QVERIFY(::rename(c(temporary), c(b + "/big.jpg")) == 0);
+        if (point == "removed")
+            QVERIFY(QFile::remove(a + "/big.jpg"));
+
+        JournalContents read = FileJournal::read(journal);
+        QCOMPARE(int(read.finished.size()), 1);
+        QCOMPARE(int(read.unfinished.size()), 1);
+        QCOMPARE(int(read.pending.size()), 1);
+        std::vector<FileStep> recovered;
+        const RecoveryReport report = RecoverPendingSteps(read.pending, recovered);
+        QCOMPARE(report.temporariesRemoved, point == "copying" ? 1 : 0);
+        QCOMPARE(report.sourcesRemoved, point == "placed" ? 1 : 0);
+        QCOMPARE(report.copiesRemoved, point == "torn" ? 1 : 0);
+        QCOMPARE(int(recovered.size()), after == QStringList{"to"} ? 1 : 0);
+        QStringList where;
+        if (QFile::exists(a + "/big.jpg"))
+            where << "from";
+        if (QFile::exists(b + "/big.jpg"))
+            where << "to";
+        QCOMPARE(where, after);
+        QCOMPARE(readAll((after[0] == "from" ? a : b) + "/big.jpg"), data);
+        QCOMPARE(entries(b).filter(".glimmerby-"), QStringList());
+        // The journal is rewritten with the history alone; a command undone drops out.
+        FileJournal again(journal);
+        std::deque<FileCommand> history(read.finished.begin(), read.finished.end());
+        QVERIFY(again.start(history));
+        again.undone(history.front().id);
+        QCOMPARE(int(FileJournal::read(journal).finished.size()), 0);
+        if (g_noMounts.isEmpty())
+            ::umount2(c(b), MNT_DETACH);
+    }
+
+    // Temporaries of our own left by a killed process go when their directory is listed,
+    // unless another Glimmerby may still be writing them.
+    void staleTemporaries() {
+        QTemporaryDir dir;
+        const QString d = dir.path() + "/";
+        for (const char *name :
+             {".a.jpg.glimmerby-Ab3dE9", ".glimmerby-zzzzzz", ".a.jpg.glimmerby-x",
+              "a.jpg.glimmerby-Ab3dE9", ".b.glimmerby-Ab3dE9.jpg"})
+            touch(d + name);
+        QVERIFY(QDir(d).mkdir(".c.glimmerby-Ab3dE9"));
+        const qint64 started = NowNs();
+        QTest::qWait(20);                       // file times come from a coarser clock
+        touch(d + ".new.jpg.glimmerby-Qw1234"); // being written now
+        QCOMPARE(RemoveStaleTemporaries(d, started), 2);
+        QCOMPARE(entries(d), QStringList({".a.jpg.glimmerby-x", ".b.glimmerby-Ab3dE9.jpg",
+                                          ".c.glimmerby-Ab3dE9", ".new.jpg.glimmerby-Qw1234",
+                                          "a.jpg.glimmerby-Ab3dE9"}));
+        // Whether another process holds the running lock.
+        const QString lock = dir.filePath("running");
+        RunningLock mine(lock);
+        QVERIFY(mine.alone());
+        QProcess other;
+        other.start(QCoreApplication::applicationFilePath(), {"running", lock});
+        QVERIFY(other.waitForReadyRead(30000));
+        QVERIFY(!mine.alone());
+        other.closeWriteChannel();
+        QVERIFY(other.waitForFinished(30000));
+        QVERIFY(mine.alone());
+    }
 };
 
 // The roles this program takes as a second process:
 //   lock <appDir> <lockDir>   print "locked" or "refused", hold until standard input closes
 //   data-dir <appDir> <configHome>  print the data directory chosen
+//   running <lockFile>        hold the running lock until standard input closes
 int main(int argc, char *argv[]) {
+    if (argc < 2 || argv[1][0] == '-') {
+        // A mount namespace of the test's own, entered before any thread exists.
+        if (::unshare(CLONE_NEWNS) != 0)
+            g_noMounts = QStringLiteral("no mount namespace: ") + strerror(errno);
+        else if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            g_noMounts = QStringLiteral("mounts not private: ") + strerror(errno);
+    }
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.size() == 3 && args[1] == "running") {
+        RunningLock lock(args[2]);
+        std::cout << "holding\n" << std::flush;
+        std::cin.ignore(std::numeric_limits<std::streamsize>::max());
+        return 0;
+    }
     if (args.size() == 4 && args[1] == "lock") {
         SingleInstance instance(args[2], args[3]);
         std::cout << (instance.tryAcquire() == InstanceLock::Acquired ? "locked\n" : "refused\n")

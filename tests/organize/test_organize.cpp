@@ -9,6 +9,10 @@
 #include "organize/copy_move.h"
 #include "organize/destination.h"
 #include "organize/file_transfer.h"
+#include "shell/key_commands.h"
+#include "organize/file_undo.h"
+#include "organize/file_commands.h"
+#include "organize/file_clipboard.h"
 #include "organize/free_name.h"
 #include "organize/options_dialog.h"
 #include "picture/picture_files.h"
@@ -656,6 +660,128 @@ class TestOrganize : public QObject {
     }
 
     // Full and read-only disks, moves across file systems: every byte checked afterwards.
+    // Ctrl+Z after each kind of command: every file as it was before, the files made sent to
+    // the trash; a file changed since (or a name taken since) is left alone.
+    void undoEachCommand_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("caption"); // the menu item before the undo
+        QTest::addColumn<QString>("changed"); // what the undo leaves different from before
+        QTest::addColumn<QString>("panel");   // what panel 4 says after it
+        const QString two = " of 2 files";
+        QTest::newRow("delete") << "delete"
+                                << "Undo Delete" + two << ""
+                                << "Undid Delete" + two;
+        QTest::newRow("delete, name taken since") << "delete taken"
+                                                  << "Undo Delete" + two << "s:a.mp3=new s:a1.mp3=A"
+                                                  << "Undid Delete" + two;
+        QTest::newRow("copy") << "copy"
+                              << "Undo Copy" + two << ""
+                              << "Undid Copy" + two;
+        QTest::newRow("copy, changed since")
+            << "copy changed"
+            << "Undo Copy" + two << "t:b.MP3=B!"
+            << "Undid Copy" + two + "; 1 file(s) left as they changed since";
+        QTest::newRow("overwrite") << "overwrite"
+                                   << "Undo Copy" + two << ""
+                                   << "Undid Copy" + two;
+        QTest::newRow("move") << "move"
+                              << "Undo Move" + two << ""
+                              << "Undid Move" + two;
+        QTest::newRow("move across volumes") << "move across"
+                                             << "Undo Move" + two << ""
+                                             << "Undid Move" + two;
+        QTest::newRow("move, overwrite") << "move overwrite"
+                                         << "Undo Move" + two << ""
+                                         << "Undid Move" + two;
+        QTest::newRow("paste of cut files") << "paste"
+                                            << "Undo Paste" + two << ""
+                                            << "Undid Paste" + two;
+        QTest::newRow("rename") << "rename"
+                                << "Undo Rename of 1 file"
+                                << ""
+                                << "Undid Rename of 1 file";
+        QTest::newRow("make dir") << "mkdir"
+                                  << "Undo Make Dir"
+                                  << ""
+                                  << "Undid Make Dir";
+    }
+    void undoEachCommand() {
+        QFETCH(QString, command);
+        QFETCH(QString, changed);
+        Running r;
+        QVERIFY(r.start());
+        ScriptedFileDialogs dialogs;
+        r.ctx().inputs = &r.inputs;
+        r.ctx().fileDialogs = &dialogs;
+        if (command == "move across") {
+            if (!g_noMounts.isEmpty())
+                QSKIP(qPrintable(g_noMounts));
+            QVERIFY(::mount("tmpfs", c(r.target.path()), "tmpfs", 0, "size=4m") == 0);
+        }
+        if (command.contains("overwrite"))
+            writeAll(r.target.filePath("a.mp3"), "old");
+        r.show({{"a.mp3", "A"}, {"b.mp3", "B"}, {"c.mp3", "C"}}, {"a.mp3", "b.mp3"});
+        const auto snapshot = [&] {
+            QStringList all;
+            for (const QString &s : contents(r.source.path()))
+                all << "s:" + s;
+            for (const QString &t : contents(r.target.path()))
+                all << "t:" + t;
+            return all;
+        };
+        const QStringList before = snapshot();
+        r.answers = {1}; // "Overwrite All" where asked
+        if (command.startsWith("delete"))
+            r.ctx().files->DeleteSelectedFiles();
+        else if (command.startsWith("copy") || command == "overwrite")
+            r.copy();
+        else if (command.startsWith("move"))
+            r.move();
+        else if (command == "rename") {
+            r.inputs.answers = {"z"};
+            r.form().mnuRename->trigger();
+        } else if (command == "mkdir") {
+            r.inputs.answers = {r.source.filePath("New")};
+            r.form().mnuMakeDirHere->trigger();
+        } else if (command == "paste") {
+            QString word = "X";
+            r.ctx().clipboard->Set_XCV(word);
+            dialogs.answers = {r.target.filePath("a")};
+            word = "V";
+            r.ctx().clipboard->Set_XCV(word);
+        }
+        QVERIFY(snapshot() != before || command == "mkdir");
+        if (command == "copy changed")
+            writeAll(r.target.filePath("b.MP3"), "B!"); // the copy (its extension in capitals)
+        if (command == "delete taken")
+            writeAll(r.source.filePath("a.mp3"), "new");
+        QTEST(r.form().mnuUndo->text(), "caption");
+        QVERIFY(r.form().mnuUndo->isEnabled());
+        QCOMPARE(r.form().mnupop->actions().last(), r.form().mnuUndo); // after "Cancel"
+        r.form().activateWindow();
+        r.ctx().keys->Form_KeyDown(Qt::Key_Z, Qt::ControlModifier);
+        QStringList expected = before;
+        for (const QString &entry : changed.split(' ', Qt::SkipEmptyParts)) {
+            expected.removeIf(
+                [&](const QString &e) { return e.section('=', 0, 0) == entry.section('=', 0, 0); });
+            expected << entry;
+        }
+        expected.sort();
+        QStringList now = snapshot();
+        now.sort();
+        QCOMPARE(now, expected);
+        QVERIFY(!QFileInfo::exists(r.source.filePath("New")));
+        QTEST(r.form().panelText(4), "panel");
+        QCOMPARE(r.form().mnuUndo->text(), QString("Undo"));
+        QVERIFY(!r.form().mnuUndo->isEnabled());
+        r.checkReset();
+        // What was made went to the trash, not away for good.
+        if (command == "copy" || command == "overwrite")
+            QCOMPARE(QDir(r.trash() + "/files").entryList(QDir::Files).size(), 2);
+        if (command == "move across")
+            ::umount2(c(r.target.path()), MNT_DETACH);
+    }
+
     void faults_data() {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<int>("outcome");

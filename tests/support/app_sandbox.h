@@ -32,6 +32,7 @@ struct AppSandbox {
         options.appDir = appDir.path();
         options.lockDir = lockDir.path();
         options.configHome = appDir.filePath("config");
+        options.homeTrash = trash();
         options.players.audioOutput = "null";
         if (!withVideo)
             options.players.videoOutput = "null";
@@ -49,6 +50,8 @@ struct AppSandbox {
     AppContext &ctx() { return *app->context(); }
     AppState &state() { return app->state(); }
     QString ini() const { return appDir.filePath("Glimmerby.ini"); }
+    // The sandbox's own home trash (on the file system of the temporary directories).
+    QString trash() const { return appDir.filePath("data/Trash"); }
 };
 
 } // namespace glimmerby

@@ -43,6 +43,7 @@ struct Program {
         env.insert("HOME", home);
         env.insert("XDG_RUNTIME_DIR", home + "/run");
         env.insert("XDG_CONFIG_HOME", home + "/.config");
+        env.insert("XDG_DATA_HOME", home + "/.local/share");
         process.setProcessEnvironment(env);
         process.start(via.isEmpty() ? exe : via, args);
     }
@@ -296,9 +297,9 @@ class TestProgramProcess : public QObject {
     }
 
     // A picture named on the command line; "ReName File" from the file list's menu; a click in
-    // the list; Ctrl+C, Ctrl+V and a directory named in the box that asks where; Delete; the
-    // menu opened by Shift+F10; the toolbar's mute, which outlives the program, and its slide
-    // show stepping by itself.
+    // the list; Ctrl+C, Ctrl+V and a directory named in the box that asks where; Delete and
+    // Ctrl+Z; the menu opened by Shift+F10; the toolbar's mute, which outlives the program,
+    // and its slide show stepping by itself.
     void clicksMenusAndKeys() {
         Program p(Clickable);
         for (const char *name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"})
@@ -321,8 +322,17 @@ class TestProgramProcess : public QObject {
         QVERIFY(p.answer("Save As", copies + "/b"));
         QTRY_COMPARE_WITH_TIMEOUT(QDir(copies).entryList(QDir::Files), QStringList{"b.jpg"}, 15000);
         QCOMPARE(readAll(copies + "/b.jpg"), readAll(Samples + "grey.jpg"));
-        p.key("Delete");
+        p.key("Delete"); // into the desktop's trash, from where Ctrl+Z brings it back
+        const QString trashed = p.home + "/.local/share/Trash/";
         QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(p.media("b.jpg")), 10000);
+        QCOMPARE(readAll(trashed + "files/b.jpg"), readAll(Samples + "grey.jpg"));
+        QVERIFY(readAll(trashed + "info/b.jpg.trashinfo")
+                    .contains("\nPath=" +
+                              QUrl::toPercentEncoding(QFile::encodeName(p.media("b.jpg")), "/") +
+                              "\n"));
+        p.key("ctrl+z");
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(p.media("b.jpg")), 10000);
+        QCOMPARE(QDir(trashed + "info").entryList(QDir::Files), QStringList());
         p.click(30, p.fileRow()); // c.jpg
         p.key("shift+F10");
         for (const char *key : {"Up", "Up", "Up", "Up", "Up", "Return"}) // "Delete File"
