@@ -198,7 +198,8 @@ std::optional<Run> timeOne(Xvfb &x, const Viewer &viewer, const QString &picture
     std::vector<QByteArray> env;
     for (char **e = environ; *e; ++e) {
         const QByteArray entry(*e);
-        for (const char *drop : {"DISPLAY=", "HOME=", "XDG_", "DBUS_SESSION_BUS_ADDRESS="})
+        for (const char *drop :
+             {"DISPLAY=", "HOME=", "XDG_", "DBUS_SESSION_BUS_ADDRESS=", "QT_QPA_PLATFORM="})
             if (entry.startsWith(drop))
                 goto skip;
         env.push_back(entry);

@@ -141,6 +141,9 @@ int keepWhatIsReplaced(const QString &destination, Trash *trash, TransferResult 
     struct stat st {};
     if (!trash || ::lstat(encoded(destination).constData(), &st) != 0)
         return 0;
+    // A file never takes the place of a directory: that would send a whole folder away.
+    if (S_ISDIR(st.st_mode))
+        return EISDIR;
     const TrashResult kept = trash->keepInTrash(destination);
     if (kept.outcome == TrashOutcome::Trashed)
         result.replaced = kept.item;

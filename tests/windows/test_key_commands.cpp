@@ -269,13 +269,14 @@ class TestKeyCommands : public QObject {
                                                            f.VScroll1, f.SSFrame2})
             w->show();
         const QStringList order =
-            QString("Mute|Bk Gnd Music|Slide Show|Use Save As Properties|Set Save As Properties|"
-                    "About / Help|End Program|Tool Tips On|Don't Show Splash|Slide speed|"
-                    "JPEG quality|Restrict size To:|Restrict size|Custom size|Volume|"
-                    "Directory list|File list|Filter|Movie player|Play|Stop|Position|Mute|"
-                    "Sound player|Play|Stop|Position|Mute|Picture horizontal scroll|"
-                    "Picture vertical scroll|Title|Copyright|Camera|Engineering|Comments|Close|"
-                    "Description")
+            QString(
+                "Mute|Bk Gnd Music|Slide Show|Use Save As Properties|Set Save As Properties|"
+                "About / Help|End Program|Thumbnails|Tool Tips On|Don't Show Splash|Slide speed|"
+                "JPEG quality|Restrict size To:|Restrict size|Custom size|Volume|"
+                "Directory list|File list|Filter|Movie player|Play|Stop|Position|Mute|"
+                "Sound player|Play|Stop|Position|Mute|Picture horizontal scroll|"
+                "Picture vertical scroll|Title|Copyright|Camera|Engineering|Comments|Close|"
+                "Description")
                 .split('|');
         QVERIFY(f.Text1->hasFocus());
         QStringList forward, back;
@@ -592,7 +593,9 @@ class TestKeyCommands : public QObject {
         QCOMPARE(r.ctx().paths->RequestNewPath(r.in + "gone/h.jpg").value_or("-"), r.out);
         r.form().Combo1->setEditText("*.txt"); // typed text keeps the last filters
         QCOMPARE(r.ctx().paths->RequestNewPath(r.in + "x.jpg").value_or("-"), QString("-"));
-        const QString music = " Music Files (*.wma *.mp3 *.wav *.mid *.rmi) save";
+        const QString music =
+            " Music Files (*.wma *.mp3 *.wav *.mid *.rmi *.flac *.ogg *.oga *.opus "
+            "*.m4a *.aac *.midi) save";
         QCOMPARE(r.seen, QStringList({r.in + "PSP.EXE All Files (*)", r.out + "gimp All Files (*)",
                                       r.in + "h" + music, r.in + "x" + music}));
         QCOMPARE(contents(r.out), QString("gimp= x.jpg=")); // an existing name: never asked

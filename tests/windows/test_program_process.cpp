@@ -333,12 +333,14 @@ class TestProgramProcess : public QObject {
         p.key("ctrl+z");
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(p.media("b.jpg")), 10000);
         QCOMPARE(QDir(trashed + "info").entryList(QDir::Files), QStringList());
-        p.click(30, p.fileRow()); // c.jpg
+        p.click(30, p.fileRow()); // b.jpg, back in its place
         p.key("shift+F10");
-        for (const char *key : {"Up", "Up", "Up", "Up", "Up", "Return"}) // "Delete File"
+        // From the menu's end: "Undo" (the paste is still there to undo), "Cancel", then up
+        // to "Delete File".
+        for (const char *key : {"Up", "Up", "Up", "Up", "Up", "Up", "Return"})
             p.key(key);
-        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(p.media("c.jpg")), 10000);
-        p.click(30, p.fileRow()); // d.jpg
+        QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(p.media("b.jpg")), 10000);
+        p.click(30, p.fileRow()); // c.jpg
         p.click(12, 12);          // mute, the toolbar's first button
         p.click(64, 12);          // slide show
         QTRY_VERIFY_WITH_TIMEOUT(p.title().endsWith("/media/renamed.jpg"), 30000);
