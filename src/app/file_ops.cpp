@@ -66,19 +66,6 @@ int WriteAll(int fd, const unsigned char *data, std::size_t size) {
     return 0;
 }
 
-// Renames without ever replacing the target; where the file system refuses the flag, a
-// hard link (which fails on an existing name) and the removal of the temporary.
-static int RenameNoReplace(const char *from, const char *to) {
-    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
-        return errno;
-    if (::link(from, to) != 0)
-        return errno;
-    ::unlink(from);
-    return 0;
-}
-
 mode_t NewFileMode() {
     return 0666 & ~CurrentUmask();
 }
@@ -185,6 +172,18 @@ int ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &data) {
     return error;
 }
 
+int RenameNoReplace(const QByteArray &from, const QByteArray &to) {
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != ENOTSUP)
+        return errno;
+    // A file system without the flag: a hard link never replaces either.
+    if (::link(from.constData(), to.constData()) != 0)
+        return errno;
+    ::unlink(from.constData());
+    return 0;
+}
+
 int MakeOneDirectory(const QString &path) {
     if (path.isEmpty())
         return ENOENT;
@@ -220,7 +219,7 @@ int ReplaceFileContents(const QString &path, const unsigned char *data, std::siz
     if (::close(fd) != 0 && error == 0)
         error = errno;
     if (error == 0 && mode == ReplaceMode::NoReplace)
-        error = RenameNoReplace(temp.constData(), target.constData());
+        error = RenameNoReplace(temp, target);
     else if (error == 0 && ::rename(temp.constData(), target.constData()) != 0)
         error = errno;
     if (error != 0) {

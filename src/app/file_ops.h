@@ -47,6 +47,10 @@ bool IsRegularFile(const QString &path);
 // for a missing one), EFBIG when it is larger than maxBytes, EIO when it changed size.
 int ReadRegularFile(const QString &path, qint64 maxBytes, QByteArray &data);
 
+// Renames from (encoded path) to to without replacing anything there: EEXIST when the name
+// is taken. Returns 0 or the errno.
+int RenameNoReplace(const QByteArray &from, const QByteArray &to);
+
 // Makes exactly one directory (mode 0777 less the umask): one that exists already or
 // whose parent is missing is an error. Returns 0 or the errno.
 int MakeOneDirectory(const QString &path);

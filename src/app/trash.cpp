@@ -1,4 +1,5 @@
 #include "app/trash.h"
+#include "app/file_ops.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -83,17 +84,6 @@ QString candidateName(const QString &name, int n) {
     if (native(stem + ext).size() > room)
         ext = ext.left(8);
     return stem + ext;
-}
-
-int renameNoReplace(const QByteArray &from, const QByteArray &to) {
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-        return errno;
-    if (::link(from.constData(), to.constData()) != 0)
-        return errno;
-    ::unlink(from.constData());
-    return 0;
 }
 
 QString deletionTime() {
@@ -198,9 +188,9 @@ TrashResult Trash::put(const QString &path, Keep keep) {
                 if (keep == Keep::Link) {
                     error = ::link(source.constData(), filesName.constData()) == 0 ? 0 : errno;
                     if (error != 0 && error != EEXIST && error != EXDEV && error != ENOENT)
-                        error = renameNoReplace(source, filesName); // no hard links here
+                        error = RenameNoReplace(source, filesName); // no hard links here
                 } else {
-                    error = renameNoReplace(source, filesName);
+                    error = RenameNoReplace(source, filesName);
                 }
             }
             if (error != 0)
@@ -230,7 +220,7 @@ TrashResult Trash::put(const QString &path, Keep keep) {
 int RestoreFromTrash(const TrashedFile &item, const QString &to) {
     if (item.isEmpty())
         return ENOENT;
-    const int error = renameNoReplace(native(item.files), native(to));
+    const int error = RenameNoReplace(native(item.files), native(to));
     if (error == 0)
         ::unlink(native(item.info).constData());
     return error;

@@ -121,19 +121,6 @@ int copyToTemporary(int in, const struct stat &st, const QString &destination, c
     return error;
 }
 
-// Renames from to to without replacing anything there: EEXIST when the name is taken.
-int renameNoReplace(const QByteArray &from, const QByteArray &to) {
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-        return errno;
-    // A file system without the flag: a hard link never replaces either.
-    if (::link(from.constData(), to.constData()) != 0)
-        return errno;
-    ::unlink(from.constData());
-    return 0;
-}
-
 // Before an overwrite: what destination holds goes into the trash (as a second name where
 // the file system allows, so that the name is never empty). Returns 0 or the errno that
 // keeps the overwrite from happening.
@@ -175,7 +162,7 @@ TransferResult placeTemporary(const QByteArray &temporary, const QString &destin
     if (error == 0)
         error = clash == Clash::Replace
                     ? (::rename(temporary.constData(), target.constData()) == 0 ? 0 : errno)
-                    : renameNoReplace(temporary, target);
+                    : RenameNoReplace(temporary, target);
     if (error != 0) {
         giveBackReplaced(destination, result);
         ::unlink(temporary.constData());
@@ -290,7 +277,7 @@ TransferResult MoveFileTo(const QString &source, const QString &destination, Cla
     if (error == 0)
         error = clash == Clash::Replace
                     ? (::rename(from.constData(), to.constData()) == 0 ? 0 : errno)
-                    : renameNoReplace(from, to);
+                    : RenameNoReplace(from, to);
     if (error == 0) {
         TransferResult result = kept;
         result.outcome = Outcome::Done;
@@ -363,7 +350,7 @@ TransferResult RenameFileTo(const QString &from, const QString &to) {
             ::unlink(temporary.constData());
             return failed(error);
         }
-        if (const int error = renameNoReplace(temporary, target)) {
+        if (const int error = RenameNoReplace(temporary, target)) {
             ::rename(temporary.constData(), source.constData()); // back where it was
             TransferResult result = failed(error);
             if (error == EEXIST)
@@ -412,7 +399,9 @@ std::vector<DurableMoves::Finished> DurableMoves::flush() {
             const int fd = m_directories.value(dir, -1);
             syncError.insert(dir, fd < 0 ? EIO : ::syncfs(fd) == 0 ? 0 : errno);
         }
-        Finished f{m.source, m.destination};
+        Finished f;
+        f.source = m.source;
+        f.destination = m.destination;
         f.replaced = m.replaced;
         f.error = syncError.value(dir);
         out.push_back(f);
