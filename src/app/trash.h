@@ -1,5 +1,5 @@
 #pragma once
-// The desktop's trash, laid out as the freedesktop.org Trash specification asks, so that
+// The desktop's trash, laid out as the freedesktop.org Trash layout has it, so that
 // the desktop's file manager lists what Glimmerby deleted or replaced and can put it back:
 // the home trash for files on the home's file system, a volume's own ".Trash/<uid>" (only
 // when ".Trash" is a sticky directory and not a link) or ".Trash-<uid>" on other volumes.
