@@ -17,6 +17,7 @@
 #include "picture/cdibsection.h"
 #include "picture/ijl.h"
 #include "shell/key_commands.h"
+#include "support/bench_support.h"
 #include "windows/form1.h"
 #include "windows/thumbnail_grid.h"
 
@@ -89,17 +90,6 @@ bool preparePhotos(const QString &dir) {
     return true;
 }
 
-double residentMegabytes(const char *key = "VmRSS") {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(line.indexOf(':') + 1).trimmed().split(' ').value(0).toDouble() /
-                   1024.0;
-    return -1;
-}
-
 // Processor seconds (user and system) of this process, or of its finished children.
 double cpuSeconds(int who) {
     rusage usage{};
@@ -160,10 +150,10 @@ Filling runUntilFilled(ThumbnailGridController &grid, ThumbnailGrid *view, KeyWa
             keys.postedAt = keys.clock.elapsed();
             const int key = (direction++ % 2) ? Qt::Key_Left : Qt::Key_Right;
             QCoreApplication::postEvent(view, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
-            peakMb = std::max(peakMb, residentMegabytes());
+            peakMb = std::max(peakMb, bench::statusMegabytes("VmRSS"));
         }
     }
-    peakMb = std::max(peakMb, residentMegabytes());
+    peakMb = std::max(peakMb, bench::statusMegabytes("VmRSS"));
     return f;
 }
 
@@ -272,7 +262,7 @@ int main(int argc, char *argv[]) {
     const Filling warm = runUntilFilled(*ctx.grid, form.Grid1, keys, peak, 120000);
     std::printf("warm cache: first screen %.3f s, all in %.2f s\n", warm.firstScreen, warm.all);
     std::printf("resident memory: peak sampled %.0f MB, high-water mark %.0f MB\n", peak,
-                residentMegabytes("VmHWM"));
+                bench::statusMegabytes("VmHWM"));
 
     const auto goal = [](bool met) { return met ? "met" : "NOT met"; };
     std::printf("\ngoals:\n");
@@ -288,8 +278,8 @@ int main(int argc, char *argv[]) {
                 goal(warm.all >= 0 && warm.all <= 3));
     std::printf("  a key handled within 50 ms: %lld ms, %s\n", static_cast<long long>(coldWorstKey),
                 goal(coldWorstKey <= 50));
-    std::printf("  resident memory under 300 MB: %.0f MB, %s\n", residentMegabytes("VmHWM"),
-                goal(residentMegabytes("VmHWM") < 300));
+    std::printf("  resident memory under 300 MB: %.0f MB, %s\n", bench::statusMegabytes("VmHWM"),
+                goal(bench::statusMegabytes("VmHWM") < 300));
     form.close();
     return 0;
 }
