@@ -129,30 +129,33 @@ Filling runUntilFilled(ThumbnailGridController &grid, ThumbnailGrid *view, KeyWa
     t.start();
     qint64 nextKey = 50;
     int direction = 0;
-    while (t.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        if (f.firstScreen < 0) {
-            const QList<int> rows = view->visibleRows();
-            bool filled = !rows.isEmpty();
-            for (int row : rows)
-                if (view->cell(view->model()->index(row, 0).data().toString()).look ==
-                    ThumbnailGrid::Look::Waiting)
-                    filled = false;
-            if (filled)
-                f.firstScreen = t.elapsed() / 1000.0;
-        }
-        if (grid.pendingCount() == 0 && f.firstScreen >= 0) {
-            f.all = t.elapsed() / 1000.0;
-            break;
-        }
-        if (t.elapsed() >= nextKey && keys.postedAt < 0) {
-            nextKey = t.elapsed() + 100;
-            keys.postedAt = keys.clock.elapsed();
-            const int key = (direction++ % 2) ? Qt::Key_Left : Qt::Key_Right;
-            QCoreApplication::postEvent(view, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
-            peakMb = std::max(peakMb, bench::statusMegabytes("VmRSS"));
-        }
-    }
+    bench::runEventsUntil(
+        [&] {
+            if (f.firstScreen < 0) {
+                const QList<int> rows = view->visibleRows();
+                bool filled = !rows.isEmpty();
+                for (int row : rows)
+                    if (view->cell(view->model()->index(row, 0).data().toString()).look ==
+                        ThumbnailGrid::Look::Waiting)
+                        filled = false;
+                if (filled)
+                    f.firstScreen = t.elapsed() / 1000.0;
+            }
+            if (grid.pendingCount() == 0 && f.firstScreen >= 0) {
+                f.all = t.elapsed() / 1000.0;
+                return true;
+            }
+            if (t.elapsed() >= nextKey && keys.postedAt < 0) {
+                nextKey = t.elapsed() + 100;
+                keys.postedAt = keys.clock.elapsed();
+                const int key = (direction++ % 2) ? Qt::Key_Left : Qt::Key_Right;
+                QCoreApplication::postEvent(view,
+                                            new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
+                peakMb = std::max(peakMb, bench::statusMegabytes("VmRSS"));
+            }
+            return false;
+        },
+        timeoutMs);
     peakMb = std::max(peakMb, bench::statusMegabytes("VmRSS"));
     return f;
 }

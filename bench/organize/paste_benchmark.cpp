@@ -206,8 +206,7 @@ int main(int argc, char *argv[]) {
         QElapsedTimer t;
         t.start();
         ctx.keys->Form_KeyDown(Qt::Key_Delete, Qt::NoModifier);
-        while (app.state().CurrentFile == gone && t.elapsed() < 10000)
-            qtApp.processEvents();
+        runEventsUntil([&] { return app.state().CurrentFile != gone; }, 10000, 1);
         qtApp.processEvents();
         del.push_back(t.nsecsElapsed() / 1e9);
         if (QFileInfo::exists(gone) || app.state().CurrentFile == gone)

@@ -258,6 +258,23 @@ inline void runEventsFor(int ms) {
     }
 }
 
+// Runs the window until done() answers true or timeoutMs has passed, the way a window
+// idles: the thread sleeps in the event loop between events, woken by a tick every tickMs
+// to ask again. A loop that polls without sleeping takes a core from the program's own
+// worker threads and so slows what it measures. Returns done()'s last answer.
+template <typename Done> bool runEventsUntil(Done &&done, int timeoutMs, int tickMs = 2) {
+    QElapsedTimer t;
+    t.start();
+    QTimer tick;
+    tick.start(tickMs);
+    bool finished = done();
+    while (!finished && t.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        finished = done();
+    }
+    return finished;
+}
+
 // ---- Outside tools ----
 
 // Ends the run when one of the tools is not installed.
