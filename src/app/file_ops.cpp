@@ -6,6 +6,8 @@
 #include <QRandomGenerator>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,14 +35,18 @@ QString RandomSuffix() {
 // The umask without changing it: a umask(0) / umask(old) pair would let a file created
 // meanwhile by another thread get the wrong mode.
 mode_t CurrentUmask() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        while (!status.atEnd()) {
-            const QByteArray line = status.readLine();
-            if (line.startsWith("Umask:")) {
-                bool ok = false;
-                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
-                if (ok)
+    // Read with plain calls: this runs once for every file a command writes.
+    const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        char text[4096];
+        const ssize_t n = ::read(fd, text, sizeof text - 1);
+        ::close(fd);
+        if (n > 0) {
+            text[n] = '\0';
+            if (const char *line = std::strstr(text, "\nUmask:")) {
+                char *end = nullptr;
+                const unsigned long mask = std::strtoul(line + 8, &end, 8);
+                if (end != line + 8)
                     return mode_t(mask & 0777);
             }
         }

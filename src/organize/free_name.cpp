@@ -39,9 +39,64 @@ bool readFoldedNames(const QString &dir, QSet<QString> &names, int &error) {
     return error == 0;
 }
 
+QString folderKey(const QString &dir) {
+    if (dir.isEmpty())
+        return QStringLiteral("./");
+    return dir.endsWith(u'/') ? dir : dir + u'/';
+}
+
 } // namespace
 
-NameLookup LookUpName(const QString &dir, const QString &fileName) {
+NameIndex::Folder &NameIndex::folder(const QString &dir) {
+    const QString key = folderKey(dir);
+    auto found = m_folders.find(key);
+    if (found != m_folders.end())
+        return *found;
+    Folder f;
+    DIR *d = ::opendir(QFile::encodeName(key).constData());
+    if (!d) {
+        f.error = errno;
+    } else {
+        errno = 0;
+        while (const dirent *e = ::readdir(d)) {
+            const QString name = QFile::decodeName(e->d_name);
+            f.spellings.insert(name.toCaseFolded(), name);
+        }
+        f.error = errno;
+        ::closedir(d);
+    }
+    return *m_folders.insert(key, std::move(f));
+}
+
+NameLookup NameIndex::lookUp(const QString &dir, const QString &fileName) {
+    NameLookup result;
+    Folder &f = folder(dir);
+    if (f.error != 0) {
+        m_folders.remove(folderKey(dir)); // read again next time
+        result.state = NameState::LookupError;
+        result.error = f.error;
+        return result;
+    }
+    const QString folded = fileName.toCaseFolded();
+    const auto known = f.spellings.constFind(folded);
+    if (known != f.spellings.constEnd()) {
+        struct stat st {};
+        if (::lstat(entryPath(dir, *known).constData(), &st) == 0) {
+            result.state = NameState::Taken;
+            result.existing = *known;
+            return result;
+        }
+        // Gone since the folder was read, or noted but never made.
+    }
+    f.spellings.insert(folded, fileName);
+    return result;
+}
+
+qsizetype NameIndex::entries(const QString &dir) {
+    return folder(dir).spellings.size();
+}
+
+NameLookup LookUpName(const QString &dir, const QString &fileName, NameIndex *index) {
     NameLookup result;
     struct stat st {};
     if (::lstat(entryPath(dir, fileName).constData(), &st) == 0) {
@@ -54,6 +109,8 @@ NameLookup LookUpName(const QString &dir, const QString &fileName) {
         result.error = errno;
         return result;
     }
+    if (index)
+        return index->lookUp(dir, fileName);
     DIR *d = ::opendir(QFile::encodeName(dir.isEmpty() ? QStringLiteral(".") : dir).constData());
     if (!d) {
         result.state = NameState::LookupError;
@@ -113,14 +170,16 @@ QString FreeNameCounter::next() {
     return m_stem + m_digits;
 }
 
-FreeName FindFreeName(const QString &dir, const QString &baseName, const QString &ext) {
+FreeName FindFreeName(const QString &dir, const QString &baseName, const QString &ext,
+                      NameIndex *index) {
     FreeName result;
     QSet<QString> folded;
-    if (!readFoldedNames(dir, folded, result.error))
+    if (!index && !readFoldedNames(dir, folded, result.error))
         return result;
     FreeNameCounter counter(baseName, ext);
     // Every candidate is a new name; the directory cannot hold more entries than it listed.
-    for (qsizetype tries = 0; tries <= folded.size() + 16; ++tries) {
+    const qsizetype listed = index ? index->entries(dir) : folded.size();
+    for (qsizetype tries = 0; tries <= listed + 16; ++tries) {
         const QString candidate = counter.next();
         if (candidate.isEmpty()) {
             result.error = ENAMETOOLONG;
@@ -129,7 +188,7 @@ FreeName FindFreeName(const QString &dir, const QString &baseName, const QString
         if (folded.contains((candidate + ext).toCaseFolded()))
             continue;
         // The listing may miss what appeared since or what it could not decode.
-        const NameLookup lookup = LookUpName(dir, candidate + ext);
+        const NameLookup lookup = LookUpName(dir, candidate + ext, index);
         if (lookup.state == NameState::LookupError) {
             result.error = lookup.error;
             return result;

@@ -7,6 +7,7 @@
 // so that two names differing by case alone never arise. A failed lookup (permission,
 // I/O) is neither free nor taken: the caller passes the file over.
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 
@@ -23,8 +24,32 @@ struct NameLookup {
     int error = 0;    // when the lookup failed: its errno
 };
 
-// Looks fileName up in dir (which may or may not end in "/").
-NameLookup LookUpName(const QString &dir, const QString &fileName);
+// The names of directories, each read once, for the many lookups of one command: a
+// command of a thousand files into one folder would otherwise read the folder a thousand
+// times. Only the other-case check uses it: an exact name is still looked up on disk every
+// time, and an entry found here is checked to be there still. What it can miss is an
+// other-case name made meanwhile by another program.
+class NameIndex {
+  public:
+    // dir's entry equal to fileName ignoring case (fileName itself is known not to exist).
+    // A free name is noted as about to be made, so that a later file of the command with
+    // the same name in other letters sees it.
+    NameLookup lookUp(const QString &dir, const QString &fileName);
+    // How many entries dir had when it was read, with those noted since.
+    qsizetype entries(const QString &dir);
+
+  private:
+    struct Folder {
+        QHash<QString, QString> spellings; // case-folded name -> the entry's own spelling
+        int error = 0;                     // errno when the folder could not be read
+    };
+    Folder &folder(const QString &dir);
+    QHash<QString, Folder> m_folders; // by directory, ending in "/"
+};
+
+// Looks fileName up in dir (which may or may not end in "/"). With an index, the
+// directory is read once for all the lookups made through it.
+NameLookup LookUpName(const QString &dir, const QString &fileName, NameIndex *index = nullptr);
 
 // The counter: successive candidates for a base name. Only trailing ASCII digits count;
 // they are incremented as text (any number of digits), keep their width by leading zeros
@@ -53,6 +78,7 @@ struct FreeName {
 };
 
 // The first counter name for baseName + ext that is free in dir.
-FreeName FindFreeName(const QString &dir, const QString &baseName, const QString &ext);
+FreeName FindFreeName(const QString &dir, const QString &baseName, const QString &ext,
+                      NameIndex *index = nullptr);
 
 } // namespace glimmerby

@@ -73,7 +73,7 @@ NameClash::Settled NameClash::settle(const QString &dir, QString &baseName, QStr
     m_overwrite = false;
     m_error = 0;
 
-    const NameLookup lookup = LookUpName(dir, baseName + ext);
+    const NameLookup lookup = LookUpName(dir, baseName + ext, m_names);
     if (lookup.state == NameState::LookupError) {
         passOver(lookup.error);
         return Settled::Skip;
@@ -114,7 +114,7 @@ NameClash::Settled NameClash::settle(const QString &dir, QString &baseName, QStr
         return Settled::Cancel;
     case RenameOne:
     case RenameAll: {
-        const FreeName free = FindFreeName(dir, baseName, ext);
+        const FreeName free = FindFreeName(dir, baseName, ext, m_names);
         if (free.baseName.isEmpty()) {
             passOver(free.error);
             return Settled::Skip;

@@ -11,6 +11,7 @@
 namespace glimmerby {
 
 struct AppContext;
+class NameIndex;
 
 // The clash answers (ExistsChoice) the commands act on.
 inline constexpr int CancelCommand = 4; // "Cancel": the whole command ends
@@ -48,6 +49,14 @@ class NameClash : public QObject {
     // no free name could be made: the errno; 0 otherwise.
     int lookupError() const { return m_error; }
 
+    // The folder names a command reads once for all its checks; null outside a command.
+    // Returns the index it replaces.
+    NameIndex *setNameIndex(NameIndex *index) {
+        NameIndex *before = m_names;
+        m_names = index;
+        return before;
+    }
+
   private:
     enum class Settled { Keep, Renamed, Skip, Cancel };
     Settled settle(const QString &dir, QString &baseName, QString &ext);
@@ -58,6 +67,7 @@ class NameClash : public QObject {
     int m_error = 0;
     // An "All" answer set aside while one file is passed over for a failed lookup.
     std::optional<int> m_heldChoice;
+    NameIndex *m_names = nullptr;
 };
 
 } // namespace glimmerby

@@ -20,12 +20,17 @@ QString fileNameOf(const QString &path) {
 } // namespace
 
 TransferBatch::TransferBatch(AppContext &ctx)
-    : m_ctx(ctx), m_moves(std::make_unique<DurableMoves>()) {}
+    : m_ctx(ctx), m_moves(std::make_unique<DurableMoves>()) {
+    if (m_ctx.clash)
+        m_namesBefore = m_ctx.clash->setNameIndex(&m_names);
+}
 
 TransferBatch::~TransferBatch() {
     // A command that ended without finish() still lets no moved source wait unsynced.
     if (!m_finished)
         finish();
+    if (m_ctx.clash)
+        m_ctx.clash->setNameIndex(m_namesBefore);
 }
 
 QString TransferBatch::reasonFor(int error) {

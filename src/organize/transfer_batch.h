@@ -8,6 +8,7 @@
 #include "organize/description_follower.h"
 #include "organize/file_events.h"
 #include "organize/file_transfer.h"
+#include "organize/free_name.h"
 
 #include <QString>
 
@@ -70,11 +71,13 @@ class TransferBatch {
     AppContext &m_ctx;
     std::unique_ptr<DurableMoves> m_moves;
     DescriptionFollower m_descriptions;
-    int m_files = 0;      // outcomes recorded
-    int m_passedOver = 0; // of which left as they were
+    int m_files = 0;           // outcomes recorded
+    int m_passedOver = 0;      // of which left as they were
     int m_replacedForGood = 0; // overwrites on a volume without a trash
     FileRecord m_firstPassed;
     bool m_finished = false;
+    NameIndex m_names;                  // the destination folders, read once
+    NameIndex *m_namesBefore = nullptr; // the clash check's index before this command
 };
 
 } // namespace glimmerby

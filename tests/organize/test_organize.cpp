@@ -8,14 +8,14 @@
 #include "browser/pane_widgets.h"
 #include "organize/copy_move.h"
 #include "organize/destination.h"
-#include "organize/file_transfer.h"
-#include "shell/key_commands.h"
-#include "organize/file_undo.h"
-#include "organize/file_commands.h"
 #include "organize/file_clipboard.h"
+#include "organize/file_commands.h"
+#include "organize/file_transfer.h"
+#include "organize/file_undo.h"
 #include "organize/free_name.h"
 #include "organize/options_dialog.h"
 #include "picture/picture_files.h"
+#include "shell/key_commands.h"
 #include "shell/picture_text.h"
 #include "shell/toggles_controller.h"
 #include "support/app_sandbox.h"
@@ -600,17 +600,29 @@ class TestOrganize : public QObject {
             touch(dir.filePath(QStringLiteral("x%1.jpg").arg(i)));
         QVERIFY(QDir(dir.path()).mkdir("sub"));
         QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath("dangling")));
-        const NameLookup other = LookUpName(dir.path() + "/", "photo.JPG");
-        QCOMPARE(other.state, NameState::Taken);
-        QCOMPARE(other.existing, QString("PHOTO.JPG"));
-        for (const char *taken : {"PHOTO.JPG", "SUB", "dangling"})
-            QCOMPARE(LookUpName(dir.path(), taken).state, NameState::Taken);
-        QCOMPARE(LookUpName(dir.path(), "free.jpg").state, NameState::Free);
-        QCOMPARE(LookUpName(dir.filePath("nowhere"), "a.jpg").error, ENOENT);
-        QCOMPARE(LookUpName(dir.path(), QString(300, u'a')).state, NameState::LookupError);
-        QCOMPARE(FindFreeName(dir.path(), "x", ".jpg").baseName, QString("x11"));
-        QCOMPARE(FindFreeName(dir.path(), "day9", ".jpg").baseName, QString("day11"));
-        QCOMPARE(FindFreeName(dir.path(), "a", ".jpg").baseName, QString("a2"));
+        // Read afresh for each lookup, and through a command's index read once.
+        NameIndex index;
+        for (NameIndex *names : {static_cast<NameIndex *>(nullptr), &index}) {
+            const NameLookup other = LookUpName(dir.path() + "/", "photo.JPG", names);
+            QCOMPARE(other.state, NameState::Taken);
+            QCOMPARE(other.existing, QString("PHOTO.JPG"));
+            for (const char *taken : {"PHOTO.JPG", "SUB", "dangling"})
+                QCOMPARE(LookUpName(dir.path(), taken, names).state, NameState::Taken);
+            QCOMPARE(LookUpName(dir.path(), "free.jpg", names).state, NameState::Free);
+            QCOMPARE(LookUpName(dir.filePath("nowhere"), "a.jpg", names).error, ENOENT);
+            QCOMPARE(LookUpName(dir.path(), QString(300, u'a'), names).state,
+                     NameState::LookupError);
+            QCOMPARE(FindFreeName(dir.path(), "x", ".jpg", names).baseName, QString("x11"));
+            QCOMPARE(FindFreeName(dir.path(), "day9", ".jpg", names).baseName, QString("day11"));
+            QCOMPARE(FindFreeName(dir.path(), "a", ".jpg", names).baseName, QString("a2"));
+        }
+        // A name the index was asked about but that was never made does not block its other
+        // spelling; once made, it does, though the folder is not read again.
+        QCOMPARE(LookUpName(dir.path(), "FREE.JPG", &index).state, NameState::Free);
+        touch(dir.filePath("FREE.JPG"));
+        const NameLookup made = LookUpName(dir.path(), "free.jpg", &index);
+        QCOMPARE(made.state, NameState::Taken);
+        QCOMPARE(made.existing, QString("FREE.JPG"));
     }
 
     // Time and mode, links replaced not followed, the inode kept, taken names left alone.
