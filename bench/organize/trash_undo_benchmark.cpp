@@ -158,7 +158,11 @@ int main(int argc, char *argv[]) {
         if (filesIn(from).size() != moves)
             return fail("the undo did not bring every file back");
         // mv of them back, on the same files.
+        if (selectAll(from) != moves)
+            return fail("cannot select the files brought back");
         ctx.copyMove->moveit_Click(0);
+        if (filesIn(to).size() != moves)
+            return fail("the second move did not move every file");
         QStringList back = filesIn(to);
         back << from;
         t.restart();

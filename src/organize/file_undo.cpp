@@ -2,6 +2,7 @@
 
 #include "app/app_context.h"
 #include "app/app_state.h"
+#include "app/file_ops.h"
 #include "app/split_path.h"
 #include "browser/browser_controller.h"
 #include "organize/file_events.h"
@@ -124,8 +125,8 @@ void FileUndo::onSettled(const FileRecord &settled) {
     step.replaced = replaced;
     step.trashed = trashedSource;
     record(step, settled.way == Way::Rename ? QStringLiteral("Rename")
-                 : moved                       ? QStringLiteral("Move")
-                                               : QStringLiteral("Copy"));
+                 : moved                    ? QStringLiteral("Move")
+                                            : QStringLiteral("Copy"));
 }
 
 void FileUndo::onTrashed(const TrashedFile &item) {
@@ -286,13 +287,27 @@ void FileUndo::undoStep(const FileStep &step, qint64 journalId, Tally &t) {
         if (!sendToTrash(step.to, t, step))
             return;
     } else {
-        // Only a move across file systems can be cut short half-way: within one it is a
-        // single rename, and needs no plan on record.
-        struct stat dir {};
-        if (m_journal && (::stat(QFile::encodeName(directoryOf(back)).constData(), &dir) != 0 ||
-                          dir.st_dev != step.made.device))
-            m_journal->planned(journalId, StepKind::Move, step.to, back);
-        const TransferResult r = MoveFileTo(step.to, back, Clash::Keep);
+        const QString backDir = directoryOf(back);
+        auto device = m_devices.find(backDir);
+        if (device == m_devices.end()) {
+            struct stat dir {};
+            device =
+                m_devices.insert(backDir, ::stat(QFile::encodeName(backDir).constData(), &dir) == 0
+                                              ? qint64(dir.st_dev)
+                                              : -1);
+        }
+        TransferResult r;
+        if (*device == qint64(step.made.device)) {
+            // Within one file system a move back is a single rename that replaces nothing;
+            // it cannot be cut short half-way, so it needs no plan on record.
+            const int error = RenameNoReplace(QFile::encodeName(step.to), QFile::encodeName(back));
+            r.outcome = error == 0 ? Outcome::Done : Outcome::Failed;
+            r.error = error;
+        } else {
+            if (m_journal)
+                m_journal->planned(journalId, StepKind::Move, step.to, back);
+            r = MoveFileTo(step.to, back, Clash::Keep);
+        }
         if (r.outcome != Outcome::Done) {
             ++t.failed;
             if (t.reason.isEmpty())
@@ -328,6 +343,7 @@ void FileUndo::undoLast() {
     f.PB1->setValue(0);
     Tally t;
     m_foldedNames.clear();
+    m_devices.clear();
     for (auto step = command.steps.rbegin(); step != command.steps.rend(); ++step) {
         if (m_ctx.toggles) {
             m_ctx.toggles->pb1plus1();
@@ -353,6 +369,7 @@ void FileUndo::undoLast() {
         onEnded();
     }
     m_foldedNames.clear();
+    m_devices.clear();
     f.PB1->setValue(0);
     if (m_ctx.toggles)
         m_ctx.toggles->pbplus1(QString());

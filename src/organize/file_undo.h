@@ -75,6 +75,7 @@ class FileUndo : public QObject {
     bool m_recording = true;
     DescriptionFollower m_descriptions; // descriptions going back with their files
     QHash<QString, QSet<QString>> m_foldedNames; // during an undo: each directory's names
+    QHash<QString, qint64> m_devices; // during an undo: each directory's device, or -1
 };
 
 } // namespace glimmerby
