@@ -8,10 +8,10 @@
 #include <QHash>
 #include <QUrl>
 #include <cerrno>
-#include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace glimmerby {
 
@@ -252,10 +252,12 @@ qint64 FileJournal::begin(const QString &name) {
     return id;
 }
 
-void FileJournal::planned(qint64 id, StepKind kind, const QString &from, const QString &to) {
+void FileJournal::planned(qint64 id, StepKind kind, const QString &from, const QString &to,
+                          bool now) {
     append("P\t" + number(id) + '\t' + kindName(kind) + '\t' + field(from) + '\t' + field(to) +
-           '\n');
-    if (++m_sinceSync >= 256)
+               '\n',
+           now);
+    if (now && ++m_sinceSync >= 256)
         sync();
 }
 

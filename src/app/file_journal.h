@@ -48,7 +48,8 @@ class FileJournal {
     bool start(const std::deque<FileCommand> &history);
 
     qint64 begin(const QString &name);
-    void planned(qint64 id, StepKind kind, const QString &from, const QString &to);
+    // A plan is written at once unless now is false (a step that cannot be cut short).
+    void planned(qint64 id, StepKind kind, const QString &from, const QString &to, bool now = true);
     void done(qint64 id, const FileStep &step);
     // Ends a command; synced unless durable is false (an undo, whose record is only needed
     // for the history: its moves make their own copies durable before any source goes).

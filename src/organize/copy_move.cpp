@@ -110,6 +110,8 @@ void CopyMove::runBatch(Command command) {
                                                                  : QStringLiteral("Copy"));
     // Nothing is written unless the destination is the absolute path of a directory.
     m_destinationOk = !m_ctx.clash->destinationDir().isEmpty();
+    m_movesInPlace = m_destinationOk &&
+                     SameFile(dir.endsWith(u'/') ? dir : dir + u'/', m_ctx.clash->destinationDir());
 
     f.PB1->setRange(0, std::max<int>(1, names.size())); // a maximum of 0 would be a busy bar
     f.PB1->setValue(0);
@@ -176,7 +178,7 @@ CopyMove::Step CopyMove::handleFile(Command command, const QString &source) {
             m_ctx.clash->MakeUniqueDestName();
             return m_ctx.state.DestinationPath();
         });
-    if (outcome == FileOutcome::Done && move && SameFile(s.SrcDir, s.DstDir))
+    if (outcome == FileOutcome::Done && move && m_movesInPlace)
         s.ReselectName = s.DstName + s.DstExt; // renamed in place: keep it selected
     return outcome == FileOutcome::Cancelled ? Step::Cancel : Step::Next;
 }

@@ -46,6 +46,7 @@ class CopyMove : public QObject {
     AppContext &m_ctx;
     bool m_running = false;
     bool m_destinationOk = false;
+    bool m_movesInPlace = false; // the destination is the folder listed: a move renames
     QString m_firstSelected;
     std::unique_ptr<TransferBatch> m_batch;
     QString m_report; // what panel 4 says when the command is over

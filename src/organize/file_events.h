@@ -51,8 +51,11 @@ class FileEvents : public QObject {
     // "Move", "Paste", "Rename", "Make Dir").
     void reportStarted(const QString &command) { emit commandStarted(command); }
     // Called before a file is copied or moved, so that the plan is on record first.
-    void reportPlanned(const QString &source, const QString &destination, bool move) {
-        emit filePlanned(source, destination, move);
+    // atomic: the file goes by one rename, which no crash can cut short half-way, so its
+    // plan need not reach the journal before the file is touched.
+    void reportPlanned(const QString &source, const QString &destination, bool move,
+                       bool atomic = false) {
+        emit filePlanned(source, destination, move, atomic);
     }
     // An undo took a file back (its description follows it).
     void reportFinished(const QString &source, const QString &destination, bool moved) {
@@ -68,7 +71,7 @@ class FileEvents : public QObject {
   signals:
     void fileSettled(const glimmerby::FileRecord &record);
     void commandStarted(const QString &command);
-    void filePlanned(const QString &source, const QString &destination, bool move);
+    void filePlanned(const QString &source, const QString &destination, bool move, bool atomic);
     void fileTakenBack(const QString &source, const QString &destination, bool moved);
     void fileTrashed(const glimmerby::TrashedFile &item);
     void directoryMade(const QString &dir);

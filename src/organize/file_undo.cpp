@@ -100,14 +100,16 @@ void FileUndo::onStarted(const QString &command) {
     m_current = FileCommand{m_journal ? m_journal->begin(command) : 0, command, {}};
 }
 
-void FileUndo::onPlanned(const QString &source, const QString &destination, bool move) {
+void FileUndo::onPlanned(const QString &source, const QString &destination, bool move,
+                         bool atomic) {
     if (!m_recording)
         return;
     if (!m_current && !m_undoing)
         onStarted(move ? QStringLiteral("Move") : QStringLiteral("Copy"));
     if (m_journal && m_current)
         m_journal->planned(m_current->id, move ? StepKind::Move : StepKind::Copy, source,
-                           destination);
+                           destination, !atomic);
+    m_currentSyncs = m_currentSyncs || !atomic;
 }
 
 void FileUndo::onSettled(const FileRecord &settled) {
@@ -159,7 +161,8 @@ void FileUndo::onEnded() {
     if (m_undoing || !m_current)
         return;
     if (m_journal)
-        m_journal->end(m_current->id);
+        m_journal->end(m_current->id, m_currentSyncs);
+    m_currentSyncs = false;
     m_history.push(std::move(*m_current));
     m_current.reset();
     updateMenu();

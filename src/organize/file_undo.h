@@ -54,7 +54,7 @@ class FileUndo : public QObject {
         std::vector<FileStep> again; // steps to try again at the next Ctrl+Z
     };
     void onStarted(const QString &command);
-    void onPlanned(const QString &source, const QString &destination, bool move);
+    void onPlanned(const QString &source, const QString &destination, bool move, bool atomic);
     void onSettled(const FileRecord &record);
     void onTrashed(const TrashedFile &item);
     void onDirectoryMade(const QString &dir);
@@ -71,11 +71,15 @@ class FileUndo : public QObject {
     std::unique_ptr<FileJournal> m_journal;
     UndoHistory m_history;
     std::optional<FileCommand> m_current;
+    // The command in progress wrote a plan that had to reach the journal at once (a copy, a
+    // move across file systems): its end is synced too. A command of renames alone leaves
+    // nothing half-done, and its end reaches the disk with the file system's next commit.
+    bool m_currentSyncs = false;
     bool m_undoing = false;
     bool m_recording = true;
-    DescriptionFollower m_descriptions; // descriptions going back with their files
+    DescriptionFollower m_descriptions;          // descriptions going back with their files
     QHash<QString, QSet<QString>> m_foldedNames; // during an undo: each directory's names
-    QHash<QString, qint64> m_devices; // during an undo: each directory's device, or -1
+    QHash<QString, qint64> m_devices;            // during an undo: each directory's device, or -1
 };
 
 } // namespace glimmerby

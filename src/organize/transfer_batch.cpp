@@ -7,7 +7,10 @@
 #include "organize/name_clash.h"
 #include "organize/path_choice.h"
 
+#include <QFile>
+
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace glimmerby {
 
@@ -31,6 +34,21 @@ TransferBatch::~TransferBatch() {
         finish();
     if (m_ctx.clash)
         m_ctx.clash->setNameIndex(m_namesBefore);
+}
+
+bool TransferBatch::sameDevice(const QString &source, const QString &destination) {
+    const auto deviceOf = [this](const QString &path) {
+        const QString dir = path.left(path.lastIndexOf(u'/') + 1);
+        auto known = m_devices.constFind(dir);
+        if (known == m_devices.constEnd()) {
+            struct stat st {};
+            known = m_devices.insert(
+                dir, ::stat(QFile::encodeName(dir).constData(), &st) == 0 ? qint64(st.st_dev) : -1);
+        }
+        return *known;
+    };
+    const qint64 device = deviceOf(source);
+    return device >= 0 && device == deviceOf(destination);
 }
 
 QString TransferBatch::reasonFor(int error) {
@@ -97,7 +115,8 @@ FileOutcome TransferBatch::transfer(Way way, const QString &source, const QStrin
             m_ctx.clash && m_ctx.clash->overwriteChosen() ? Clash::Replace : Clash::Keep;
         TransferResult r;
         if (m_ctx.fileEvents) // the plan is on record before the file is touched
-            m_ctx.fileEvents->reportPlanned(source, target, way != Way::Copy);
+            m_ctx.fileEvents->reportPlanned(source, target, way != Way::Copy,
+                                            way != Way::Copy && sameDevice(source, target));
         // What an overwrite replaces goes into the trash first.
         switch (way) {
         case Way::Copy:

@@ -10,6 +10,7 @@
 #include "organize/file_transfer.h"
 #include "organize/free_name.h"
 
+#include <QHash>
 #include <QString>
 
 #include <functional>
@@ -76,6 +77,10 @@ class TransferBatch {
     int m_replacedForGood = 0; // overwrites on a volume without a trash
     FileRecord m_firstPassed;
     bool m_finished = false;
+    // Whether the folders of source and destination lie on one file system (a move
+    // between them is a single rename); each folder's device is looked up once.
+    bool sameDevice(const QString &source, const QString &destination);
+    QHash<QString, qint64> m_devices;
     NameIndex m_names;                  // the destination folders, read once
     NameIndex *m_namesBefore = nullptr; // the clash check's index before this command
 };
