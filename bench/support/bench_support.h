@@ -157,6 +157,8 @@ struct SandboxedApp {
     void start(bool withVideo = false, const QString &commandLine = {}) {
         if (!appDir.isValid() || !lockDir.isValid())
             cannotRun(QStringLiteral("no temporary directory for the program"));
+        // Deleted files go to a home trash of the benchmark's own, not the user's.
+        qputenv("XDG_DATA_HOME", QFile::encodeName(appDir.filePath(QStringLiteral("data"))));
         QFile ini(appDir.filePath(QStringLiteral("Glimmerby.ini")));
         if (!ini.open(QIODevice::WriteOnly) || ini.write("[UserProfile]\nShowSplash=False\n") <= 0)
             cannotRun(QStringLiteral("cannot write the settings file ") + ini.fileName());
