@@ -250,6 +250,14 @@ class TestBrowser : public QObject {
             {"given up.jpg", "red", "failed", "damaged"}, // not tried again
             {"clip.mpg", "movie", "none", "frame"},
             {"garbage.avi", "garbage", "none", "damaged"},
+            // Today's kinds, from the sample collection.
+            {"clip.webm", "movie", "none", "frame"},
+            {"turned.heic", "sample", "none", "made"},
+            {"plain.avif", "sample", "none", "made"},
+            {"turned.webp", "sample", "none", "made"},
+            {"turned.tif", "sample", "none", "made"},
+            {"clear.png", "sample", "none", "made"},
+            {"drawing.svg", "sample", "none", "made"},
         };
         for (const auto &r : rows)
             QTest::newRow(r[0]) << r[0] << r[1] << r[2] << r[3];
@@ -264,7 +272,7 @@ class TestBrowser : public QObject {
         QVERIFY(QDir().mkpath(dir.filePath("pics")));
         if (holds == "red")
             writeAll(file, jpegOf(Qt::red));
-        else if (holds == "movie")
+        else if (holds == "movie" || holds == "sample")
             QVERIFY(QFile::copy(QStringLiteral(GLIMMERBY_SAMPLES_DIR "/") + name, file));
         else
             writeAll(file, QByteArray(3000, 'g'));
@@ -300,7 +308,7 @@ class TestBrowser : public QObject {
         }
         QCOMPARE(outcome, int(ThumbnailWorkers::Outcome::Made));
         QVERIFY(std::max(image.width(), image.height()) <= 128);
-        if (out == "frame") {
+        if (out == "frame" || out == "made") {
             QVERIFY(!image.isNull());
         } else {
             const QColor centre = image.pixelColor(image.width() / 2, image.height() / 2);
