@@ -3,6 +3,7 @@
 #include "app/app_context.h"
 #include "app/app_state.h"
 #include "app/stale_temporaries.h"
+#include "browser/grid_controller.h"
 #include "browser/media_kinds.h"
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"
@@ -150,6 +151,12 @@ void BrowserController::onFileKeyUp() {
 
 void BrowserController::onFileMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
                                         const QPoint &globalPos) {
+    // The grid stands where the preview would be: a click in the list picks its cell rather
+    // than previewing (or playing) the file out of sight behind it.
+    if (button == Qt::LeftButton && m_ctx.grid && m_ctx.grid->isShown()) {
+        m_ctx.grid->showListCurrent();
+        return;
+    }
     m_ctx.preview->PreviewClicked(button, modifiers, globalPos);
 }
 

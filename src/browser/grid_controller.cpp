@@ -156,6 +156,13 @@ void ThumbnailGridController::followCurrent() {
         m_ctx.status->UpdateStatusLine();
 }
 
+void ThumbnailGridController::showListCurrent() {
+    ThumbnailGrid *grid = m_ctx.form.Grid1;
+    if (grid->currentIndex().isValid())
+        grid->scrollTo(grid->currentIndex());
+    followCurrent();
+}
+
 void ThumbnailGridController::onMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers,
                                           const QPoint &pos) {
     if (button == Qt::RightButton) {

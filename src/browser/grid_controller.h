@@ -24,6 +24,9 @@ class ThumbnailGridController : public QObject {
     bool isShown() const { return m_shown; }
     void setShown(bool shown);
     void toggle() { setShown(!m_shown); }
+    // The list's current file becomes the grid's: its cell is scrolled into view and it is
+    // the current file, without previewing anything.
+    void showListCurrent();
 
     // While the grid is shown: the arrows, Page Up/Down, Home/End and Enter are its own.
     bool takesKey(int key) const;

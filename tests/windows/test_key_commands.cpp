@@ -713,6 +713,11 @@ class TestKeyCommands : public QObject {
         QCOMPARE(f.File1->selectedRows(), QList<int>({0, 1}));
         f.File1->setListIndex(3);
         QVERIFY(grid->selectionModel()->isSelected(grid->model()->index(3, 0)));
+        // A click in the list picks the cell; the movie behind the grid is not played.
+        r.click("clip.mpg");
+        QCOMPARE(r.current(), QString("clip.mpg"));
+        QCOMPARE(grid->currentIndex().row(), names.indexOf("clip.mpg"));
+        QVERIFY(f.MediaPlayer2->fileName().isEmpty());
 
         // Keys: Home, End, the arrows by cell and row, without previewing anything.
         grid->setFocus();
