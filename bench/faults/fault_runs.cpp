@@ -12,6 +12,7 @@
 
 #include <QtCore>
 #include <QtDBus>
+#include <QtGui/QImage>
 
 #include <csignal>
 #include <cstdio>
@@ -229,16 +230,27 @@ struct Program {
     }
 };
 
+// Pictures the program shows without a complaint when one is clicked: a small JPEG, then
+// random bytes after its end up to the size wanted (a JPEG reader stops at the end mark).
 void makeFiles(const QString &dir, int count, qint64 bytes, QHash<QString, QByteArray> &sums) {
     QDir().mkpath(dir);
     QFile random("/dev/urandom");
     random.open(QIODevice::ReadOnly);
     const QByteArray block = random.read(1 << 20);
+    QByteArray picture;
+    {
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QBuffer buffer(&picture);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "JPG");
+    }
     for (int i = 0; i < count; ++i) {
         const QString name = QStringLiteral("big%1.jpg").arg(i, 2, 10, QChar(u'0'));
         QFile f(dir + "/" + name);
         f.open(QIODevice::WriteOnly);
-        for (qint64 done = 0; done < bytes; done += block.size()) {
+        f.write(picture);
+        for (qint64 done = picture.size(); done < bytes; done += block.size()) {
             QByteArray b = block;
             b.replace(0, 8, QByteArray::number(done ^ i).leftJustified(8, ' '));
             f.write(b.left(int(std::min<qint64>(b.size(), bytes - done))));
@@ -396,6 +408,8 @@ int main(int argc, char *argv[]) {
         return std::printf("fault runs cannot run: they need xdotool and a display (xvfb-run)\n"),
                1;
     const QString exe = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    if (!QFileInfo(exe).isExecutable())
+        return std::printf("fault runs cannot run: %s is not a program\n", qPrintable(exe)), 1;
     const int files = argc > 2 ? std::max(1, atoi(argv[2])) : 20;
     const int megabytes = argc > 3 ? std::max(1, atoi(argv[3])) : 30;
     AccessibilityBus bus;
