@@ -4,50 +4,31 @@
 // of half a second, and at the end the process's peak memory. Goals: at most 1.0x
 // vipsthumbnail, at most 50 ms for the next picture, under 300 MB.
 
-#include "app/app_state.h"
-#include "app/application.h"
-#include "app/message_boxes.h"
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
 #include "browser/preview_dispatcher.h"
-#include "picture/cdibsection.h"
-#include "picture/ijl.h"
 #include "picture/picture_view.h"
-#include "windows/form1.h"
+#include "support/bench_support.h"
 #include "windows/picture_widgets.h"
 
-#include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QThread>
+#include <random>
 
 #include <algorithm>
 #include <cstdio>
-#include <random>
 #include <sys/resource.h>
-#include <unistd.h>
 #include <vector>
 
 using namespace glimmerby;
+using namespace glimmerby::bench;
 
 namespace {
 
 constexpr int copies = 4; // clicked backwards 3, 2, 1; stepped from 0
 
-class SilentBoxes : public MessageBoxes {
-  public:
-    int shown = 0;
-    void show(const QString &text, const QString &, BoxIcon) override {
-        ++shown;
-        std::printf("box: %s\n", qPrintable(text));
-    }
-};
-
-// A photograph-like 6000 x 4000 picture: smooth gradients under fine noise.
+// The 6000 x 4000 source of every kind: bands of gradients under fine noise (the figures
+// reported so far were all measured on this picture).
 bool makeLargeJpeg(const QString &path) {
     cDIBSection dib;
     if (!dib.Create(6000, 4000, 3))
@@ -67,32 +48,10 @@ bool makeLargeJpeg(const QString &path) {
     return codec.JpegWrite(dib, path, 92);
 }
 
-bool run(const QString &program, const QStringList &args) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(-1) || p.exitCode() != 0) {
-        std::printf("%s failed: %s\n", qPrintable(program), p.readAllStandardError().constData());
-        return false;
-    }
-    return true;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 double peakMegabytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024.0;
-}
-
-// Starts the high-water mark afresh (what getrusage reports too).
-void resetPeak() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
 }
 
 struct Kind {
@@ -104,17 +63,12 @@ struct Kind {
 
 int main(int argc, char *argv[]) {
     QApplication qtApp(argc, argv);
-    for (const char *tool : {"vips", "vipsthumbnail", "heif-enc"})
-        if (QStandardPaths::findExecutable(tool).isEmpty()) {
-            std::printf("cannot run: %s is not installed (scripts/setup.sh installs it)\n", tool);
-            return 2;
-        }
+    startBenchmark(argv[0]);
+    requireTools({"vips", "vipsthumbnail", "heif-enc"}, "libvips-tools, libheif-examples");
     QTemporaryDir media;
     const QString jpeg = media.filePath("source.jpg");
-    if (!makeLargeJpeg(jpeg)) {
-        std::printf("cannot run: the 24-megapixel source picture could not be made\n");
-        return 2;
-    }
+    if (!makeLargeJpeg(jpeg))
+        cannotRun(QStringLiteral("the 24-megapixel source picture could not be made"));
     const Kind kinds[] = {{"PNG", "png"}, {"WebP", "webp"}, {"TIFF", "tif"}, {"HEIC", "heic"}};
     std::printf("making the 24-megapixel pictures (HEIC takes a while)...\n");
     for (const Kind &k : kinds) {
@@ -123,36 +77,22 @@ int main(int argc, char *argv[]) {
         const QString first = dir + "/photo0." + k.ending;
         const bool made =
             QByteArray(k.ending) == "heic"
-                ? run("heif-enc", {"-q", "80", "-p", "preset=fast", jpeg, "-o", first})
-            : QByteArray(k.ending) == "webp" ? run("vips", {"copy", jpeg, first + "[Q=85]"})
-                                             : run("vips", {"copy", jpeg, first});
-        if (!made) {
-            std::printf("cannot run: the %s picture could not be made\n", k.name);
-            return 2;
-        }
+                ? runTool("heif-enc", {"-q", "80", "-p", "preset=fast", jpeg, "-o", first})
+            : QByteArray(k.ending) == "webp" ? runTool("vips", {"copy", jpeg, first + "[Q=85]"})
+                                             : runTool("vips", {"copy", jpeg, first});
+        if (!made)
+            cannotRun(QStringLiteral("the %1 picture could not be made").arg(k.name));
         for (int i = 1; i < copies; ++i)
             QFile::copy(first, dir + QStringLiteral("/photo%1.").arg(i) + k.ending);
     }
     std::printf("peak memory after making the pictures: %.0f MB (not counted)\n", peakMegabytes());
-    resetPeak();
+    resetPeakMemory();
 
-    QTemporaryDir appDir, lockDir;
-    SilentBoxes boxes;
-    StartOptions options;
-    options.appDir = appDir.path();
-    options.lockDir = lockDir.path();
-    options.configHome = appDir.filePath("config");
-    options.players.audioOutput = "null";
-    {
-        QFile ini(appDir.filePath("Glimmerby.ini"));
-        if (ini.open(QIODevice::WriteOnly))
-            ini.write("[UserProfile]\nShowSplash=False\n");
-    }
-    Application app(boxes, options);
-    app.Main({});
-    Form1 &form = *app.form();
-    form.resize(800, 600);
-    AppContext &ctx = *app.context();
+    SandboxedApp sandbox;
+    sandbox.start();
+    Form1 &form = sandbox.form();
+    AppContext &ctx = sandbox.ctx();
+    AppState &state = sandbox.state();
 
     bool met = true;
     std::printf("\n%-5s %10s %14s %7s %12s %12s\n", "kind", "click ms", "vipsthumb ms", "ratio",
@@ -160,14 +100,14 @@ int main(int argc, char *argv[]) {
     double peak = peakMegabytes(); // the window's own
     for (const Kind &k : kinds) {
         peak = std::max(peak, peakMegabytes());
-        resetPeak();
+        resetPeakMemory();
         const QString dir = media.filePath(k.ending);
         ctx.browser->setDirectory(dir);
         qtApp.processEvents();
         std::vector<double> click;
         for (int i = copies - 1; i > 0; --i) { // backwards: nothing decoded ahead is asked for
             form.File1->setListIndex(i);
-            app.state().CurrentFile = form.File1->fullPath(i);
+            state.CurrentFile = form.File1->fullPath(i);
             QElapsedTimer t;
             t.start();
             ctx.picture->ShowPicture();
@@ -180,14 +120,14 @@ int main(int argc, char *argv[]) {
         for (int i = 0; i < 3; ++i) {
             QElapsedTimer t;
             t.start();
-            if (!run("vipsthumbnail",
-                     {dir + "/photo0." + k.ending, "-s", "650", "-o", media.filePath("thumb.jpg")}))
-                return 2;
+            if (!runTool("vipsthumbnail", {dir + "/photo0." + k.ending, "-s", "650", "-o",
+                                           media.filePath("thumb.jpg")}))
+                cannotRun(QStringLiteral("vipsthumbnail failed on the %1 picture").arg(k.name));
             vips.push_back(t.nsecsElapsed() / 1e6);
         }
         std::vector<double> steps;
         form.File1->setListIndex(0);
-        app.state().CurrentFile = form.File1->fullPath(0);
+        state.CurrentFile = form.File1->fullPath(0);
         ctx.picture->ShowPicture();
         for (int i = 0; i < 2 * copies; ++i) {
             QElapsedTimer rest;
@@ -214,7 +154,8 @@ int main(int argc, char *argv[]) {
     peak = std::max(peak, peakMegabytes());
     std::printf("\npeak memory while previewing: %.0f MB (goal < 300)\n", peak);
     std::printf("goals (click <= 1.0x vipsthumbnail, next <= 50 ms, memory < 300 MB): %s\n",
-                met && peak < 300 && boxes.shown == 0 ? "met" : "NOT met");
-    app.form()->close();
-    return 0;
+                met && peak < 300 && sandbox.boxes.texts.isEmpty() ? "met" : "NOT met");
+    for (const QString &text : sandbox.boxes.texts)
+        std::printf("box: %s\n", qPrintable(text));
+    return sandbox.finish();
 }
