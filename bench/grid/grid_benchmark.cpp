@@ -44,11 +44,6 @@ namespace {
 constexpr int photoCount = 1000;
 constexpr int distinctPhotos = 8;
 
-class SilentBoxes : public MessageBoxes {
-  public:
-    void show(const QString &, const QString &, BoxIcon) override {}
-};
-
 // A photograph-like 4000 x 3000 picture: smooth gradients under fine noise.
 bool makeJpeg(const QString &path, int seed) {
     cDIBSection dib;
@@ -64,7 +59,7 @@ bool makeJpeg(const QString &path, int seed) {
             row[x * 3 + 2] = static_cast<unsigned char>(((x + y) / 30 + noise) & 255);
         }
     }
-    SilentBoxes boxes;
+    bench::SilentBoxes boxes;
     IJL codec(boxes);
     return codec.JpegWrite(dib, path, 90);
 }
@@ -179,7 +174,7 @@ int main(int argc, char *argv[]) {
                     qPrintable(dir));
         return 2;
     }
-    QTemporaryDir cacheHome, elsewhere, appDir, lockDir, vipsOut;
+    QTemporaryDir cacheHome, elsewhere, vipsOut;
     qputenv("XDG_CACHE_HOME", QFile::encodeName(cacheHome.path()));
     {
         QFile clear(QStringLiteral("/proc/self/clear_refs"));
@@ -187,25 +182,11 @@ int main(int argc, char *argv[]) {
             clear.write("5"); // the high-water mark starts after the photographs were made
     }
 
-    SilentBoxes boxes;
-    StartOptions options;
-    options.appDir = appDir.path();
-    options.lockDir = lockDir.path();
-    options.configHome = appDir.filePath("config");
-    options.players.audioOutput = "null";
-    {
-        QFile ini(appDir.filePath("Glimmerby.ini"));
-        if (ini.open(QIODevice::WriteOnly))
-            ini.write("[UserProfile]\nShowSplash=False\n");
-    }
-    Application app(boxes, options);
-    if (!app.Main({}) || !app.form()) {
-        std::printf("bench_grid cannot run: the main window did not start\n");
-        return 2;
-    }
-    Form1 &form = *app.form();
+    bench::SandboxedApp sandbox;
+    sandbox.start();
+    Form1 &form = sandbox.form();
     form.resize(1024, 768);
-    AppContext &ctx = *app.context();
+    AppContext &ctx = sandbox.ctx();
     ctx.browser->setDirectory(dir);
     QElapsedTimer settle;
     settle.start();
@@ -283,6 +264,5 @@ int main(int argc, char *argv[]) {
                 goal(coldWorstKey <= 50));
     std::printf("  resident memory under 300 MB: %.0f MB, %s\n", bench::statusMegabytes("VmHWM"),
                 goal(bench::statusMegabytes("VmHWM") < 300));
-    form.close();
-    return 0;
+    return sandbox.finish();
 }
