@@ -72,9 +72,9 @@ NameLookup NameIndex::lookUp(const QString &dir, const QString &fileName) {
     NameLookup result;
     Folder &f = folder(dir);
     if (f.error != 0) {
-        m_folders.remove(folderKey(dir)); // read again next time
         result.state = NameState::LookupError;
         result.error = f.error;
+        m_folders.remove(folderKey(dir)); // read again next time
         return result;
     }
     const QString folded = fileName.toCaseFolded();
