@@ -125,23 +125,7 @@ int main(int argc, char *argv[]) {
                 cannotRun(QStringLiteral("vipsthumbnail failed on the %1 picture").arg(k.name));
             vips.push_back(t.nsecsElapsed() / 1e6);
         }
-        std::vector<double> steps;
-        form.File1->setListIndex(0);
-        state.CurrentFile = form.File1->fullPath(0);
-        ctx.picture->ShowPicture();
-        for (int i = 0; i < 2 * copies; ++i) {
-            QElapsedTimer rest;
-            rest.start();
-            while (rest.elapsed() < 500) {
-                qtApp.processEvents();
-                QThread::msleep(5);
-            }
-            QElapsedTimer t;
-            t.start();
-            ctx.preview->ShowNextFile();
-            form.photo->repaint();
-            steps.push_back(t.nsecsElapsed() / 1e6);
-        }
+        const std::vector<double> steps = stepTimesAfterRest(ctx, form, state, 2 * copies);
         const double c = median(click), v = median(vips), s = median(steps);
         const double worst = *std::max_element(steps.begin(), steps.end());
         std::printf("%-5s %10.1f %14.1f %7.2f %12.1f %12.1f\n", k.name, c, v, c / v, s, worst);

@@ -69,23 +69,7 @@ int main(int argc, char *argv[]) {
                                                   media.filePath("thumb.jpg")}));
 
     // Stepping with a rest of half a second between steps.
-    std::vector<double> steps;
-    form.File1->setListIndex(0);
-    app.state().CurrentFile = form.File1->fullPath(0);
-    ctx.picture->ShowPicture();
-    for (int i = 0; i < stepCount; ++i) {
-        QElapsedTimer rest;
-        rest.start();
-        while (rest.elapsed() < 500) {
-            qtApp.processEvents();
-            QThread::msleep(5);
-        }
-        QElapsedTimer t;
-        t.start();
-        ctx.preview->ShowNextFile();
-        form.photo->repaint();
-        steps.push_back(t.nsecsElapsed() / 1e6);
-    }
+    const std::vector<double> steps = stepTimesAfterRest(ctx, form, app.state(), stepCount);
 
     const double c = median(click), v = median(vips), s = median(steps);
     std::printf("click to fitted picture drawn: %.1f ms (median of 5)\n", c);
