@@ -7,11 +7,11 @@
 # Usage: make-samples.sh DEST_DIR
 set -euo pipefail
 dest=${1:?usage: make-samples.sh DEST_DIR}
-stamp="$dest/.complete-v8"
+stamp="$dest/.complete-v9"
 [ -f "$stamp" ] && exit 0
 mkdir -p "$dest"
 dest=$(cd "$dest" && pwd)
-stamp="$dest/.complete-v8"
+stamp="$dest/.complete-v9"
 cd "$dest"
 ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
 
@@ -79,7 +79,8 @@ head -c 4096 /dev/urandom > garbage.mp3
 # Today's kinds. Pictures: a PNG and a WebP turned by their Exif (copied by ImageMagick from
 # the phone photo into PNG's eXIf chunk and WebP's EXIF chunk), a TIFF whose Orientation tag
 # says the same, a 16-bit TIFF, a PNG with transparent parts, a HEIC that carries a turn,
-# a plain HEIF and an AVIF, an SVG drawing and a PNG saved under a JPEG name.
+# a plain HEIF, a studio-range one, a one-tile grid and an AVIF, an SVG drawing and a PNG
+# saved under a JPEG name.
 convert phone.jpg turned.png
 convert phone.jpg -quality 80 turned.webp
 convert phone.jpg -compress lzw turned.tif
@@ -87,17 +88,20 @@ convert -size 320x200 gradient:white-teal -depth 16 deep.tiff
 convert -size 240x180 xc:none -fill 'rgba(200,0,0,0.5)' -draw 'circle 120,90 120,20' clear.png
 ff -f lavfi -i "testsrc2=size=400x300:duration=1" -frames:v 1 plain.tmp.png
 heif-enc -q 60 plain.tmp.png -o plain.tmp.heic >/dev/null
-# heif-enc writes no turn of its own: an "irot" property (a quarter turn clockwise, as
-# the phone photo's Exif 6) is added to its file.
-perl - plain.tmp.heic turned.heic 3 <<'PERL'
-# Adds an "irot" property (ANGLE x 90 degrees counter-clockwise) to the primary picture of
-# a HEIF file as heif-enc writes it: the box goes at the end of "ipco", the picture's
-# "ipma" entry names it, and the data offsets of "iloc" move past the longer "meta" box.
+# heif-enc writes no turn of its own, nor the colour matrix it is told: an "irot" property
+# (a quarter turn clockwise, as the phone photo's Exif 6) and an "nclx" colour property
+# (BT.709 at studio range) are added to its files.
+add_property() {
+perl - "$@" <<'PERL'
+# Adds a property box of TYPE with the hex PAYLOAD to the primary picture of a HEIF file
+# as heif-enc writes it: the box goes at the end of "ipco", the picture's "ipma" entry
+# names it, and the data offsets of "iloc" move past the longer "meta" box.
 use strict; use warnings;
-my ($in, $out, $angle) = @ARGV;
+my ($in, $out, $type, $payload) = @ARGV;
 open(my $fh, '<:raw', $in) or die "$in: $!"; local $/; my $d = <$fh>; close $fh;
-my $irot = pack('N a4 C', 9, 'irot', $angle);
-my $grow = length($irot) + 1; # the box and one more association
+my $body = pack('H*', $payload);
+my $box = pack('N a4', 8 + length $body, $type) . $body;
+my $grow = length($box) + 1; # the box and one more association
 sub box_at { my ($p) = @_; return (unpack('N', substr($d, $p, 4)), substr($d, $p + 4, 4)); }
 sub find_in { my ($from, $to, $type) = @_;
     for (my $p = $from; $p < $to;) { my ($s, $t) = box_at($p); return $p if $t eq $type; $p += $s; }
@@ -142,15 +146,22 @@ my $assoc = unpack('C', substr($d, $e, 1));
 substr($d, $e + 1 + $assoc, 0) = pack('C', 0x80 | $index);
 substr($d, $e, 1) = pack('C', $assoc + 1);
 substr($d, $ipma, 4) = pack('N', $ipmaSize + 1);
-substr($d, $ipco + $ipcoSize, 0) = $irot;
-substr($d, $ipco, 4) = pack('N', $ipcoSize + length $irot);
+substr($d, $ipco + $ipcoSize, 0) = $box;
+substr($d, $ipco, 4) = pack('N', $ipcoSize + length $box);
 substr($d, $iprp, 4) = pack('N', $iprpSize + $grow);
 substr($d, $meta, 4) = pack('N', $metaSize + $grow);
 open(my $o, '>:raw', $out) or die "$out: $!"; print $o $d; close $o;
 PERL
+}
+add_property plain.tmp.heic turned.heic irot 03
+add_property plain.tmp.heic studio.heif colr 6e636c7800010001000100
 cp plain.tmp.heic still.heif
+# Full chroma resolution, and an odd size, which heif-enc wraps in a one-tile grid.
+heif-enc -q 60 -p chroma=444 plain.tmp.png -o full.heif >/dev/null
+convert plain.tmp.png -crop 399x299+0+0 +repage odd.tmp.png
+heif-enc -q 60 odd.tmp.png -o odd.heic >/dev/null
 heif-enc -A -q 60 plain.tmp.png -o plain.avif >/dev/null
-rm -f plain.tmp.png plain.tmp.heic
+rm -f plain.tmp.png plain.tmp.heic odd.tmp.png
 cat > drawing.svg <<'SVG'
 <?xml version="1.0" encoding="UTF-8"?>
 <svg xmlns="http://www.w3.org/2000/svg" width="300" height="200" viewBox="0 0 300 200">

@@ -22,6 +22,70 @@ QString Message(const heif_error &e) {
     return QStringLiteral("libheif: ") + QString::fromUtf8(e.message ? e.message : "error");
 }
 
+// The red and blue weights and the range of the decoded YCbCr, taken as libheif's own
+// conversion takes them: from the colour description the codec attached to the picture,
+// BT.601 at full range without one. False for a matrix not handled here (RGB stored as
+// is, YCgCo, matrices derived from the primaries), which libheif converts itself.
+bool MatrixOf(const heif_image *image, PlanarYCbCr &planes) {
+    heif_color_profile_nclx *nclx = nullptr;
+    if (heif_image_get_nclx_color_profile(image, &nclx).code != heif_error_Ok || !nclx)
+        return true; // the defaults of PlanarYCbCr
+    const int matrix = nclx->matrix_coefficients;
+    planes.fullRange = nclx->full_range_flag != 0;
+    heif_nclx_color_profile_free(nclx);
+    switch (matrix) {
+    case heif_matrix_coefficients_ITU_R_BT_709_5:
+        planes.kr = 0.2126;
+        planes.kb = 0.0722;
+        return true;
+    case heif_matrix_coefficients_ITU_R_BT_470_6_System_B_G:
+    case heif_matrix_coefficients_ITU_R_BT_601_6:
+        planes.kr = 0.299;
+        planes.kb = 0.114;
+        return true;
+    case heif_matrix_coefficients_ITU_R_BT_2020_2_non_constant_luminance:
+        planes.kr = 0.2627;
+        planes.kb = 0.0593;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The common photo, 8-bit YCbCr without transparency, decoded as the codec gives it and
+// reduced before it becomes RGB: a full-size RGB copy of a 24-megapixel picture is 72 MB
+// and its conversion a tenth of the decode. Null when the picture is of another sort.
+const heif_image *DecodePlanes(const heif_image_handle *handle,
+                               const heif_decoding_options *options, PlanarYCbCr &planes,
+                               heif_error &e) {
+    if (heif_image_handle_has_alpha_channel(handle) ||
+        heif_image_handle_get_luma_bits_per_pixel(handle) != 8 ||
+        heif_image_handle_get_chroma_bits_per_pixel(handle) != 8)
+        return nullptr;
+    heif_image *image = nullptr;
+    e = heif_decode_image(handle, &image, heif_colorspace_YCbCr, heif_chroma_420, options);
+    if (e.code != heif_error_Ok || !image)
+        return nullptr;
+    if (!MatrixOf(image, planes)) {
+        heif_image_release(image); // rare enough to decode once more, as RGB
+        return nullptr;
+    }
+    int yStride = 0, cbStride = 0, crStride = 0;
+    planes.y = heif_image_get_plane_readonly(image, heif_channel_Y, &yStride);
+    planes.cb = heif_image_get_plane_readonly(image, heif_channel_Cb, &cbStride);
+    planes.cr = heif_image_get_plane_readonly(image, heif_channel_Cr, &crStride);
+    planes.yStride = yStride;
+    planes.cbStride = cbStride;
+    planes.crStride = crStride;
+    planes.width = heif_image_get_width(image, heif_channel_Y);
+    planes.height = heif_image_get_height(image, heif_channel_Y);
+    planes.chromaWidth = std::min(heif_image_get_width(image, heif_channel_Cb),
+                                  heif_image_get_width(image, heif_channel_Cr));
+    planes.chromaHeight = std::min(heif_image_get_height(image, heif_channel_Cb),
+                                   heif_image_get_height(image, heif_channel_Cr));
+    return image;
+}
+
 } // namespace
 
 bool DecodeHeif(const QByteArray &data, cDIBSection &out, const SizeWish &wish, QSize *natural,
@@ -52,10 +116,24 @@ bool DecodeHeif(const QByteArray &data, cDIBSection &out, const SizeWish &wish, 
     if (wanted.isEmpty())
         return error.set(JpegCode::Ok, QString());
 
-    const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
     const std::unique_ptr<heif_decoding_options, HeifFree> options(heif_decoding_options_alloc());
     if (options)
         options->convert_hdr_to_8bit = 1;
+    PlanarYCbCr planes;
+    // Should the codec's pixels not come as planes after all, libheif's RGB is tried.
+    const std::unique_ptr<const heif_image, HeifFree> planar(
+        DecodePlanes(handle.get(), options.get(), planes, e));
+    if (planar) {
+        if (planes.width <= 0 || planes.height <= 0 || !planes.y || !planes.cb || !planes.cr ||
+            heif_image_get_bits_per_pixel_range(planar.get(), heif_channel_Y) != 8)
+            return error.set(JpegCode::Unsupported, QStringLiteral("libheif: unexpected pixels"));
+        const QSize reduced = ReducedSize(QSize(planes.width, planes.height), wanted);
+        if (!ReducePlanes(planes, out, reduced.width(), reduced.height()))
+            return error.set(JpegCode::TooLarge, QStringLiteral("libheif: out of memory"));
+        return true;
+    }
+
+    const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
     heif_image *rawImage = nullptr;
     e = heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB,
                           alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,

@@ -95,34 +95,87 @@ void ShrinkBand(const PixelRows &src, cDIBSection &out, int fx, int fy, int from
     }
 }
 
-} // namespace
+// Output rows [from, to) of a reduction of YCbCr planes by blocks of fx x fy: each block's
+// Y, Cb and Cr averaged (a colour sample serves the 2 x 2 Y samples it covers), then the
+// averages converted. The matrix is linear, so this is the average of the converted pixels
+// but for values clipped at black or white.
+void ShrinkPlaneRows(const PlanarYCbCr &src, cDIBSection &out, int fx, int fy, int from, int to) {
+    const int width = out.dib_width();
+    const double count = double(fx) * double(fy);
+    // Studio range: Y 16..235 and colour 16..240 stretched to the full 0..255.
+    const double ys = src.fullRange ? 1.0 : 255.0 / 219.0, cs = src.fullRange ? 1.0 : 255.0 / 224.0,
+                 y0 = src.fullRange ? 0.0 : 16.0;
+    const double kg = 1.0 - src.kr - src.kb;
+    const double crToR = 2.0 * (1.0 - src.kr) * cs, cbToB = 2.0 * (1.0 - src.kb) * cs;
+    const double cbToG = -cbToB * src.kb / kg, crToG = -crToR * src.kr / kg;
+    const int lastCx = src.chromaWidth - 1, lastCy = src.chromaHeight - 1;
+    std::vector<std::uint64_t> sums(std::size_t(width) * 3);
+    for (int y = from; y < to; ++y) {
+        std::fill(sums.begin(), sums.end(), 0);
+        for (int k = 0; k < fy; ++k) {
+            const int sy = y * fy + k;
+            const unsigned char *py = src.y + std::ptrdiff_t(sy) * src.yStride;
+            const std::ptrdiff_t cy = std::min(sy >> 1, lastCy);
+            const unsigned char *pb = src.cb + cy * src.cbStride;
+            const unsigned char *pr = src.cr + cy * src.crStride;
+            std::uint64_t *s = sums.data();
+            for (int x = 0, sx = 0; x < width; ++x, s += 3) {
+                std::uint32_t l = 0, b = 0, r = 0;
+                for (int i = 0; i < fx; ++i, ++sx) {
+                    const int cx = std::min(sx >> 1, lastCx);
+                    l += py[sx];
+                    b += pb[cx];
+                    r += pr[cx];
+                }
+                s[0] += l;
+                s[1] += b;
+                s[2] += r;
+            }
+        }
+        unsigned char *d = out.TopRow(y);
+        const auto clip = [](double v) {
+            return static_cast<unsigned char>(std::clamp(v + 0.5, 0.0, 255.0));
+        };
+        for (int x = 0; x < width; ++x) {
+            const double l = (sums[std::size_t(x) * 3] / count - y0) * ys;
+            const double b = sums[std::size_t(x) * 3 + 1] / count - 128.0;
+            const double r = sums[std::size_t(x) * 3 + 2] / count - 128.0;
+            d[x * 3 + 0] = clip(l + cbToB * b);
+            d[x * 3 + 1] = clip(l + cbToG * b + crToG * r);
+            d[x * 3 + 2] = clip(l + crToR * r);
+        }
+    }
+}
 
-bool ReducePixels(const PixelRows &source, cDIBSection &out, int width, int height) {
+// Reduces a sourceWidth x sourceHeight picture to width x height: `band` fills rows of a
+// bitmap shrunk by whole blocks as large as still leave at least the wanted size, split
+// over the cores; the last, small step is the scaler's.
+template <typename Band>
+bool Reduce(int sourceWidth, int sourceHeight, cDIBSection &out, int width, int height,
+            const Band &band) {
     out.CleanUp();
-    if (!source.top || source.width <= 0 || source.height <= 0)
+    if (sourceWidth <= 0 || sourceHeight <= 0)
         return false;
     if (width <= 0 || height <= 0) {
-        width = source.width;
-        height = source.height;
+        width = sourceWidth;
+        height = sourceHeight;
     }
-    // Whole blocks as large as still leave at least the wanted size; the last, small step
-    // is the scaler's.
-    const int fx = std::max(1, source.width / width), fy = std::max(1, source.height / height);
+    const int fx = std::max(1, sourceWidth / width), fy = std::max(1, sourceHeight / height);
     cDIBSection shrunk;
-    if (!shrunk.Create(source.width / fx, source.height / fy, 3))
+    if (!shrunk.Create(sourceWidth / fx, sourceHeight / fy, 3))
         return false;
     const int rows = shrunk.dib_height();
     const int work = int(std::min<std::int64_t>(
         std::max(1u, std::thread::hardware_concurrency()),
-        std::max<std::int64_t>(1, std::int64_t(source.width) * source.height >> 20)));
+        std::max<std::int64_t>(1, std::int64_t(sourceWidth) * sourceHeight >> 20)));
     std::vector<std::thread> helpers;
-    const int band = (rows + work - 1) / work;
+    const int step = (rows + work - 1) / work;
     for (int i = 1; i < work; ++i) {
-        const int from = std::min(rows, i * band), to = std::min(rows, from + band);
+        const int from = std::min(rows, i * step), to = std::min(rows, from + step);
         if (from < to)
-            helpers.emplace_back([&, from, to] { ShrinkBand(source, shrunk, fx, fy, from, to); });
+            helpers.emplace_back([&, from, to] { band(shrunk, fx, fy, from, to); });
     }
-    ShrinkBand(source, shrunk, fx, fy, 0, std::min(rows, band));
+    band(shrunk, fx, fy, 0, std::min(rows, step));
     for (std::thread &t : helpers)
         t.join();
     if (shrunk.dib_width() == width && shrunk.dib_height() == height) {
@@ -130,6 +183,32 @@ bool ReducePixels(const PixelRows &source, cDIBSection &out, int width, int heig
         return true;
     }
     return ScalePicture(shrunk, out, width, height);
+}
+
+} // namespace
+
+bool ReducePixels(const PixelRows &source, cDIBSection &out, int width, int height) {
+    if (!source.top) {
+        out.CleanUp();
+        return false;
+    }
+    return Reduce(source.width, source.height, out, width, height,
+                  [&](cDIBSection &shrunk, int fx, int fy, int from, int to) {
+                      ShrinkBand(source, shrunk, fx, fy, from, to);
+                  });
+}
+
+bool ReducePlanes(const PlanarYCbCr &source, cDIBSection &out, int width, int height) {
+    // A colour plane short of half the size (a crop at an odd edge) repeats its last sample.
+    if (!source.y || !source.cb || !source.cr || source.chromaWidth <= 0 ||
+        source.chromaHeight <= 0) {
+        out.CleanUp();
+        return false;
+    }
+    return Reduce(source.width, source.height, out, width, height,
+                  [&](cDIBSection &shrunk, int fx, int fy, int from, int to) {
+                      ShrinkPlaneRows(source, shrunk, fx, fy, from, to);
+                  });
 }
 
 } // namespace glimmerby

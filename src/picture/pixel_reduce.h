@@ -25,4 +25,18 @@ struct PixelRows {
 // empty, when the size is not acceptable or memory is short.
 bool ReducePixels(const PixelRows &source, cDIBSection &out, int width = 0, int height = 0);
 
+// 8-bit YCbCr in three planes, the colour planes at half the width and height (4:2:0), as
+// video codecs give it. Reducing before converting to RGB spares the full-size RGB copy.
+struct PlanarYCbCr {
+    const unsigned char *y = nullptr, *cb = nullptr, *cr = nullptr;
+    std::ptrdiff_t yStride = 0, cbStride = 0, crStride = 0;
+    int width = 0, height = 0;             // of the Y plane
+    int chromaWidth = 0, chromaHeight = 0; // of the Cb and Cr planes
+    double kr = 0.299, kb = 0.114;         // the matrix's red and blue weights
+    bool fullRange = true;                 // 0..255 rather than 16..235 (240 for colour)
+};
+
+// As ReducePixels, for YCbCr planes.
+bool ReducePlanes(const PlanarYCbCr &source, cDIBSection &out, int width, int height);
+
 } // namespace glimmerby
