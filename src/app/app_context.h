@@ -73,7 +73,7 @@ struct AppContext {
     qint64 startedNs = 0;           // when this process started (stale temporaries are older)
 
     // The help window, once there is one; empty: help does nothing.
-    std::function<void()> ShowHelp;
+    std::function<void()> ShowHelp = {};
 };
 
 } // namespace glimmerby

@@ -5,11 +5,18 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace glimmerby {
 
-DecodeAhead::DecodeAhead() : m_thread([this] { run(); }) {}
+DecodeAhead::DecodeAhead() {
+    const unsigned workers = std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
+    for (unsigned i = 0; i < workers; ++i)
+        m_workers.emplace_back([this] { run(); });
+}
 
 DecodeAhead::~DecodeAhead() {
     {
@@ -17,7 +24,15 @@ DecodeAhead::~DecodeAhead() {
         m_stop = true;
     }
     m_wake.notify_all();
-    m_thread.join();
+    for (std::thread &worker : m_workers)
+        worker.join();
+}
+
+bool DecodeAhead::isHeavy(const QString &path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("heic") || suffix == QLatin1String("heif") ||
+           suffix == QLatin1String("avif") || suffix == QLatin1String("tif") ||
+           suffix == QLatin1String("tiff");
 }
 
 DecodeAhead::Job DecodeAhead::jobFor(const QString &path, QSize target) {
@@ -35,14 +50,44 @@ DecodeAhead::Job DecodeAhead::jobFor(const QString &path, QSize target) {
     return job;
 }
 
-void DecodeAhead::prefetch(const QString &path, QSize target) {
-    Job job = jobFor(path, target);
+std::list<DecodeAhead::Slot>::iterator DecodeAhead::find(const Job &job) {
+    return std::find_if(m_slots.begin(), m_slots.end(),
+                        [&](const Slot &s) { return s.wanted && s.job == job; });
+}
+
+void DecodeAhead::want(const QStringList &paths, QSize target, const QString &keep) {
+    std::vector<Job> jobs;
+    for (const QString &path : paths)
+        if (path != keep)
+            jobs.push_back(jobFor(path, target));
+    const Job kept = keep.isEmpty() ? Job{} : jobFor(keep, target);
     {
         std::lock_guard lock(m_mutex);
-        if ((m_running && m_current == job) || (m_hasResult && m_resultJob == job))
-            return;
-        m_queued = std::move(job);
-        m_hasQueued = true;
+        const auto rank = [&](const Slot &s) {
+            if (!keep.isEmpty() && s.job == kept)
+                return -1;
+            const auto at = std::find(jobs.begin(), jobs.end(), s.job);
+            return at == jobs.end() ? int(jobs.size()) : int(at - jobs.begin());
+        };
+        for (auto s = m_slots.begin(); s != m_slots.end();) {
+            s->wanted = s->wanted && rank(*s) < int(jobs.size());
+            if (!s->wanted && s->state != State::Running)
+                s = m_slots.erase(s);
+            else
+                ++s;
+        }
+        for (const Job &job : jobs) {
+            // A decode let go while it runs is wanted again rather than started twice.
+            const auto same = std::find_if(m_slots.begin(), m_slots.end(),
+                                           [&](const Slot &s) { return s.job == job; });
+            if (same == m_slots.end()) {
+                Slot &slot = m_slots.emplace_back();
+                slot.job = job;
+                slot.heavy = isHeavy(job.path);
+            } else
+                same->wanted = true;
+        }
+        m_slots.sort([&](const Slot &a, const Slot &b) { return rank(a) < rank(b); });
     }
     m_wake.notify_all();
 }
@@ -50,46 +95,63 @@ void DecodeAhead::prefetch(const QString &path, QSize target) {
 bool DecodeAhead::take(const QString &path, QSize target, cDIBSection &into, QSize &natural) {
     const Job wanted = jobFor(path, target);
     std::unique_lock lock(m_mutex);
-    if (m_hasQueued && m_queued == wanted && !m_running) {
-        // Not started yet: decoding it here is no slower than waiting for the worker.
-        m_hasQueued = false;
+    const auto slot = find(wanted);
+    if (slot == m_slots.end())
+        return false;
+    if (slot->state == State::Queued) {
+        // Not started yet: decoding it here is no slower than waiting for a worker.
+        m_slots.erase(slot);
         return false;
     }
-    m_wake.wait(lock, [&] { return !(m_running && m_current == wanted); });
-    if (!m_hasResult || !(m_resultJob == wanted) || !m_resultOk)
-        return false;
-    // The bitmap shown until now goes to the worker, which decodes the next one into it.
-    into.Swap(m_result);
-    natural = m_resultNatural;
-    m_hasResult = false;
-    return true;
+    m_wake.wait(lock, [&] { return slot->state == State::Done; });
+    const bool ok = slot->ok;
+    if (ok) {
+        into.Swap(slot->picture);
+        natural = slot->natural;
+    }
+    m_slots.erase(slot);
+    return ok;
+}
+
+std::list<DecodeAhead::Slot>::iterator DecodeAhead::nextToStart() {
+    return std::find_if(m_slots.begin(), m_slots.end(), [this](const Slot &s) {
+        return s.state == State::Queued && (!s.heavy || m_heavyRunning == 0);
+    });
 }
 
 void DecodeAhead::run() {
+    // Work ahead gives way to what the user asked for: the workers, and the threads their
+    // decoders start, run below the UI thread's priority.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+    // Each worker keeps its own file buffer, whose memory serves every decode.
+    QByteArray fileBuffer;
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_wake.wait(lock, [this] { return m_stop || m_hasQueued; });
+        m_wake.wait(lock, [this] { return m_stop || nextToStart() != m_slots.end(); });
         if (m_stop)
             return;
-        m_current = std::move(m_queued);
-        m_hasQueued = false;
-        m_running = true;
-        const Job job = m_current;
+        const auto slot = nextToStart();
+        slot->state = State::Running;
+        m_heavyRunning += slot->heavy;
+        const Job job = slot->job;
         lock.unlock();
 
+        cDIBSection picture;
         QSize natural;
-        const bool ok = ReadPictureForDisplay(m_work, job.path, job.target, natural, m_fileBuffer);
+        const bool ok = ReadPictureForDisplay(picture, job.path, job.target, natural, fileBuffer);
 
         lock.lock();
-        m_result.Swap(m_work);
-        m_resultJob = job;
-        m_resultOk = ok;
-        m_resultNatural = natural;
-        m_hasResult = true;
-        m_running = false;
-        lock.unlock();
+        m_heavyRunning -= slot->heavy;
+        if (slot->wanted) {
+            slot->picture.Swap(picture);
+            slot->natural = natural;
+            slot->ok = ok;
+            slot->state = State::Done;
+        } else {
+            m_slots.erase(slot);
+        }
+        // Also wakes a worker held back by a heavy decode.
         m_wake.notify_all();
-        lock.lock();
     }
 }
 

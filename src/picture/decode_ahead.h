@@ -1,5 +1,5 @@
 #pragma once
-// Decodes the picture the user is likely to look at next on a worker thread, so that
+// Decodes the pictures the user is likely to look at next on worker threads, so that
 // stepping through a directory of large pictures shows each one at once. Only the quick
 // preview decode runs here; anything that must report to the user (a damaged or unreadable
 // file) is decoded again on the UI thread, which shows the messages.
@@ -9,27 +9,37 @@
 #include <QDateTime>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <condition_variable>
+#include <list>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace glimmerby {
 
 class DecodeAhead {
   public:
+    // One worker a core, two at most: the next picture and the one after.
     DecodeAhead();
     ~DecodeAhead();
     DecodeAhead(const DecodeAhead &) = delete;
     DecodeAhead &operator=(const DecodeAhead &) = delete;
 
-    // Queues a preview decode of path for target, replacing what was queued before; a
-    // decode already running finishes first.
-    void prefetch(const QString &path, QSize target);
+    // The pictures to decode for target, the most wanted first, in place of those wanted
+    // before. What was decoded, or is being decoded, for `keep` stays for take(); other
+    // pictures no longer wanted are let go (a decode already running finishes first).
+    void want(const QStringList &paths, QSize target, const QString &keep = {});
     // When path was decoded (or is being decoded) for target and the file has not changed
     // since, waits for it and hands the picture over. False otherwise, and for a decode
-    // that failed.
+    // that failed; a decode of path that has not started yet is dropped.
     bool take(const QString &path, QSize target, cDIBSection &into, QSize &natural);
+
+    // Whether decoding a picture of this name holds the whole picture at full size (HEIF,
+    // AVIF, TIFF): such decodes run one at a time, never beside a decode on the UI thread
+    // that was started for the same step.
+    static bool isHeavy(const QString &path);
 
   private:
     struct Job {
@@ -46,26 +56,27 @@ class DecodeAhead {
                    changedNs == o.changedNs;
         }
     };
+    enum class State { Queued, Running, Done };
+    struct Slot {
+        Job job;
+        bool heavy = false;
+        State state = State::Queued;
+        bool wanted = true; // false: let go once its decode ends
+        bool ok = false;
+        cDIBSection picture;
+        QSize natural;
+    };
     static Job jobFor(const QString &path, QSize target);
+    std::list<Slot>::iterator find(const Job &job);
+    std::list<Slot>::iterator nextToStart();
     void run();
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stop = false;
-    bool m_hasQueued = false;
-    Job m_queued;
-    bool m_running = false;
-    Job m_current;
-    bool m_hasResult = false;
-    Job m_resultJob;
-    bool m_resultOk = false;
-    cDIBSection m_result;
-    // The worker's own: the bitmap it decodes into and the file's bytes. Results and the
-    // shown picture trade bitmaps by swapping, so the same few buffers serve every step.
-    cDIBSection m_work;
-    QByteArray m_fileBuffer;
-    QSize m_resultNatural;
-    std::thread m_thread; // last: starts once everything above exists
+    int m_heavyRunning = 0;
+    std::list<Slot> m_slots;            // the most wanted first; iterators stay valid while running
+    std::vector<std::thread> m_workers; // last: they start once everything above exists
 };
 
 } // namespace glimmerby

@@ -167,8 +167,10 @@ QImage decodeForSize(const QString &path, int maxWidth, int maxHeight, QSize *na
     return dib.UprightImage();
 }
 
-bool ReadPictureForDisplay(cDIBSection &dib, const QString &path, QSize area, QSize &natural,
-                           QByteArray &buffer, DecodeError *error) {
+namespace {
+
+bool ReadForDisplay(cDIBSection &dib, const QString &path, QSize area, QSize &natural,
+                    QByteArray &buffer, DecodeError *error) {
     DecodeError ignored;
     DecodeError &why = error ? *error : ignored;
     why = DecodeError();
@@ -196,6 +198,20 @@ bool ReadPictureForDisplay(cDIBSection &dib, const QString &path, QSize area, QS
         return false;
     dib.Swap(decoded);
     return true;
+}
+
+} // namespace
+
+bool ReadPictureForDisplay(cDIBSection &dib, const QString &path, QSize area, QSize &natural,
+                           QByteArray &buffer, DecodeError *error) {
+    const bool ok = ReadForDisplay(dib, path, area, natural, buffer, error);
+    // The buffer spares a step the page faults of reading into fresh memory; for the file
+    // of a large picture that is little beside its decode, and not worth holding its
+    // memory while the user looks at it.
+    constexpr qsizetype HeldBytes = qsizetype(8) << 20;
+    if (buffer.capacity() > HeldBytes)
+        buffer = QByteArray();
+    return ok;
 }
 
 } // namespace glimmerby

@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <thread>
 
 namespace glimmerby {
 
@@ -118,6 +119,8 @@ void PictureView::ShowPicture() {
     SplitPath(s.CurrentFile, dir, name, ext);
     const QString lower = ext.toLower();
     bool show = true;
+    if (isJpegExtension(lower) || isDecodedByContent(lower))
+        prefetchBeside();
     if (isJpegExtension(lower)) {
         show = loadJpegForPreview();
         if (!show)
@@ -196,19 +199,36 @@ bool PictureView::loadByContent(bool quiet) {
     return false;
 }
 
-void PictureView::prefetchNext() {
+QStringList PictureView::picturesAhead(int count) const {
     const FileListBox *list = m_ctx.form.File1;
-    const int count = list->listCount();
-    if (count < 2)
-        return;
+    const int files = list->listCount();
     const QList<int> selected = list->selectedRows();
-    const int next = selected.isEmpty() ? 0 : (selected.first() + 1) % count;
-    const QString path = list->fullPath(next);
-    QString dir, name, ext;
-    SplitPath(path, dir, name, ext);
-    const QString lower = ext.toLower();
-    if ((isJpegExtension(lower) || isDecodedByContent(lower)) && path != m_ctx.state.CurrentFile)
-        m_ahead->prefetch(path, previewTarget());
+    const int from = selected.isEmpty() ? -1 : selected.first();
+    QStringList paths;
+    for (int i = 1; i <= std::min(count, files - 1); ++i) {
+        const QString path = list->fullPath((from + i) % files);
+        QString dir, name, ext;
+        SplitPath(path, dir, name, ext);
+        const QString lower = ext.toLower();
+        if ((isJpegExtension(lower) || isDecodedByContent(lower)) &&
+            path != m_ctx.state.CurrentFile)
+            paths.append(path);
+    }
+    return paths;
+}
+
+void PictureView::prefetchBeside() {
+    // Only where a second core is free and neither decode holds a whole large picture.
+    const QString &current = m_ctx.state.CurrentFile;
+    const QStringList next = picturesAhead(1);
+    if (std::thread::hardware_concurrency() < 2 || next.isEmpty() ||
+        DecodeAhead::isHeavy(current) || DecodeAhead::isHeavy(next.first()))
+        return;
+    m_ahead->want(next, previewTarget(), current);
+}
+
+void PictureView::prefetchNext() {
+    m_ahead->want(picturesAhead(2), previewTarget());
 }
 
 void PictureView::showDamagedView() {

@@ -46,6 +46,12 @@ class PictureView : public QObject {
     // content at the size it is fitted to. A failure shows the codec's box with the
     // decoder's words, unless `quiet`.
     bool loadByContent(bool quiet);
+    // The pictures after the current one in the list that are worth decoding ahead.
+    QStringList picturesAhead(int count) const;
+    // Before the current picture is decoded: its neighbour starts on another core, so
+    // that the first step after a click is ready as soon as the click's picture is.
+    void prefetchBeside();
+    // After it is shown: the next two.
     void prefetchNext();
 
     AppContext &m_ctx;

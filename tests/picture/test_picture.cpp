@@ -590,13 +590,14 @@ class TestPicture : public QObject {
         QCOMPARE(QSize(thumb.dib_width(), thumb.dib_height()), QSize(59, 79));
     }
 
-    // The worker hands over what the UI thread would decode, once, only for the same file,
-    // unchanged, at the same size; damaged files are left to the UI thread.
+    // The workers hand over what the UI thread would decode, once, only for the same file,
+    // unchanged, at the same size; damaged files are left to the UI thread. Two pictures
+    // ahead are decoded; the one kept for the step survives a new list; the others go.
     void decodeAhead() {
         for (int round = 0; round < 3; ++round) { // destroyed with work queued and running
             DecodeAhead busy;
             for (const char *name : {"landscape.jpg", "portrait.jpg", "bars.JPEG"})
-                busy.prefetch(Samples + name, {100 + round, 100});
+                busy.want({Samples + name, Samples + "turned.heic"}, {100 + round, 100});
         }
         // The samples hold a true one-component JPEG, for the greyscale decode.
         QCOMPARE(QImageReader(Samples + "grey.jpg").imageFormat(), QImage::Format_Grayscale8);
@@ -606,10 +607,11 @@ class TestPicture : public QObject {
         cDIBSection taken, direct;
         QSize natural, naturalDirect;
         for (const QString &each : {Samples + "turned.heic", Samples + "damaged.jpg", path}) {
-            ahead.prefetch(each, {650, 535});
+            ahead.want({each, portrait}, {650, 535});
             QTest::qWait(200); // the user rests on the current picture meanwhile
             QVERIFY(!ahead.take(each, {800, 800}, taken, natural));
-            QVERIFY(!ahead.take(portrait, {650, 535}, taken, natural));
+            ahead.want({Samples + "odd.heic"}, {650, 535}, each);       // the step starts
+            QVERIFY(!ahead.take(portrait, {650, 535}, taken, natural)); // let go
             QCOMPARE(ahead.take(each, {650, 535}, taken, natural), !each.contains("damaged"));
             QVERIFY(!ahead.take(each, {650, 535}, taken, natural));
         }
@@ -618,10 +620,14 @@ class TestPicture : public QObject {
         QCOMPARE(naturalDirect, natural);
         QVERIFY(Equal(taken, direct));
         QVERIFY(taken.dib_width() >= 650 && taken.dib_height() >= 535 && taken.dib_width() < 1600);
-        ahead.prefetch(path, {650, 535});
+        ahead.want({Samples + "turned.png", path}, {650, 535});
         QTest::qWait(300);
+        QVERIFY(ahead.take(Samples + "turned.png", {650, 535}, taken, natural));
+        QCOMPARE(natural, QSize(300, 400));
         QVERIFY(QFile::remove(path) && QFile::copy(portrait, path));
         QVERIFY(!ahead.take(path, {650, 535}, taken, natural)); // changed since the decode
+        QVERIFY(DecodeAhead::isHeavy("a.HEIC") && DecodeAhead::isHeavy("b.tif") &&
+                !DecodeAhead::isHeavy("c.png"));
     }
 };
 

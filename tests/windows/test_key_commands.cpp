@@ -539,7 +539,7 @@ class TestKeyCommands : public QObject {
         if (message.contains(" left "))
             QCOMPARE(r.form().panelText(4), message);
         QStringList keys;
-        for (const QString &key : {"a", "b", "b1", "c"})
+        for (const char *key : {"a", "b", "b1", "c"})
             if (ReadPictureText(r.in, key) == "Sea")
                 keys << key;
         QCOMPARE(keys.join(' '), described);
