@@ -47,18 +47,10 @@
 #include <QScreen>
 #include <QTimer>
 
-#include <malloc.h>
-
 namespace glimmerby {
 
 Application::Application(MessageBoxes &boxes, const StartOptions &options)
-    : m_boxes(boxes), m_options(options) {
-    // Pictures are decoded in blocks of many megabytes on several threads. By default the
-    // C library serves such blocks from its heaps once a first one was freed, and keeps
-    // them there: after a few large photos the process held twice what it used. Blocks of
-    // a megabyte and more come straight from the system and go back to it when freed.
-    mallopt(M_MMAP_THRESHOLD, 1 << 20);
-}
+    : m_boxes(boxes), m_options(options) {}
 
 Application::~Application() {
     if (m_help)

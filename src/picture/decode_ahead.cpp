@@ -29,10 +29,7 @@ DecodeAhead::~DecodeAhead() {
 }
 
 bool DecodeAhead::isHeavy(const QString &path) {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    return suffix == QLatin1String("heic") || suffix == QLatin1String("heif") ||
-           suffix == QLatin1String("avif") || suffix == QLatin1String("tif") ||
-           suffix == QLatin1String("tiff");
+    return HoldsWholePicture(path);
 }
 
 DecodeAhead::Job DecodeAhead::jobFor(const QString &path, QSize target) {

@@ -13,6 +13,9 @@
 
 #include <QFile>
 
+#include <QFileInfo>
+#include <malloc.h>
+
 namespace glimmerby {
 
 namespace {
@@ -211,7 +214,19 @@ bool ReadPictureForDisplay(cDIBSection &dib, const QString &path, QSize area, QS
     constexpr qsizetype HeldBytes = qsizetype(8) << 20;
     if (buffer.capacity() > HeldBytes)
         buffer = QByteArray();
+    // The C library keeps freed blocks in the heap of the thread that freed them, for the
+    // next ones. Left there, the hundreds of megabytes of a whole-picture decode stay
+    // resident beside the next one on another thread; they go back to the system now.
+    if (HoldsWholePicture(path))
+        malloc_trim(0);
     return ok;
+}
+
+bool HoldsWholePicture(const QString &path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("heic") || suffix == QLatin1String("heif") ||
+           suffix == QLatin1String("avif") || suffix == QLatin1String("tif") ||
+           suffix == QLatin1String("tiff");
 }
 
 } // namespace glimmerby

@@ -42,4 +42,8 @@ QImage decodeForSize(const QString &path, int maxWidth, int maxHeight, QSize *na
 bool ReadPictureForDisplay(cDIBSection &dib, const QString &path, QSize area, QSize &natural,
                            QByteArray &buffer, DecodeError *error = nullptr);
 
+// Whether decoding a picture of this name holds the whole picture at full size, many times
+// what is shown (HEIF, AVIF, TIFF), by its ending.
+bool HoldsWholePicture(const QString &path);
+
 } // namespace glimmerby
