@@ -28,10 +28,6 @@ DecodeAhead::~DecodeAhead() {
         worker.join();
 }
 
-bool DecodeAhead::isHeavy(const QString &path) {
-    return HoldsWholePicture(path);
-}
-
 DecodeAhead::Job DecodeAhead::jobFor(const QString &path, QSize target) {
     // A rename or a paste over the file can keep its name, size and time of change; the
     // inode and the status change time tell the new file from the old.
@@ -80,7 +76,7 @@ void DecodeAhead::want(const QStringList &paths, QSize target, const QString &ke
             if (same == m_slots.end()) {
                 Slot &slot = m_slots.emplace_back();
                 slot.job = job;
-                slot.heavy = isHeavy(job.path);
+                slot.heavy = HoldsWholePicture(job.path);
             } else
                 same->wanted = true;
         }

@@ -21,7 +21,8 @@ namespace glimmerby {
 
 class DecodeAhead {
   public:
-    // One worker a core, two at most: the next picture and the one after.
+    // One worker a core, two at most: the next picture and the one after. Pictures whose
+    // decoders hold the whole picture (HoldsWholePicture) are decoded one at a time.
     DecodeAhead();
     ~DecodeAhead();
     DecodeAhead(const DecodeAhead &) = delete;
@@ -35,11 +36,6 @@ class DecodeAhead {
     // since, waits for it and hands the picture over. False otherwise, and for a decode
     // that failed; a decode of path that has not started yet is dropped.
     bool take(const QString &path, QSize target, cDIBSection &into, QSize &natural);
-
-    // Whether decoding a picture of this name holds the whole picture at full size (HEIF,
-    // AVIF, TIFF): such decodes run one at a time, never beside a decode on the UI thread
-    // that was started for the same step.
-    static bool isHeavy(const QString &path);
 
   private:
     struct Job {

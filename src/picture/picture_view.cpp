@@ -221,8 +221,8 @@ void PictureView::prefetchBeside() {
     // Only where a second core is free and neither decode holds a whole large picture.
     const QString &current = m_ctx.state.CurrentFile;
     const QStringList next = picturesAhead(1);
-    if (std::thread::hardware_concurrency() < 2 || next.isEmpty() ||
-        DecodeAhead::isHeavy(current) || DecodeAhead::isHeavy(next.first()))
+    if (std::thread::hardware_concurrency() < 2 || next.isEmpty() || HoldsWholePicture(current) ||
+        HoldsWholePicture(next.first()))
         return;
     m_ahead->want(next, previewTarget(), current);
 }

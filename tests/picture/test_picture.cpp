@@ -626,8 +626,8 @@ class TestPicture : public QObject {
         QCOMPARE(natural, QSize(300, 400));
         QVERIFY(QFile::remove(path) && QFile::copy(portrait, path));
         QVERIFY(!ahead.take(path, {650, 535}, taken, natural)); // changed since the decode
-        QVERIFY(DecodeAhead::isHeavy("a.HEIC") && DecodeAhead::isHeavy("b.tif") &&
-                !DecodeAhead::isHeavy("c.png"));
+        QVERIFY(HoldsWholePicture("a.HEIC") && HoldsWholePicture("b.tif") &&
+                !HoldsWholePicture("c.png"));
     }
 };
 
