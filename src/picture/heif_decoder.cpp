@@ -83,6 +83,10 @@ const heif_image *DecodePlanes(const heif_image_handle *handle,
                                   heif_image_get_width(image, heif_channel_Cr));
     planes.chromaHeight = std::min(heif_image_get_height(image, heif_channel_Cb),
                                    heif_image_get_height(image, heif_channel_Cr));
+    if (!planes.y || !planes.cb || !planes.cr || planes.width <= 0 || planes.height <= 0) {
+        heif_image_release(image); // not the planes asked for: libheif's RGB instead
+        return nullptr;
+    }
     return image;
 }
 
@@ -124,9 +128,6 @@ bool DecodeHeif(const QByteArray &data, cDIBSection &out, const SizeWish &wish, 
     const std::unique_ptr<const heif_image, HeifFree> planar(
         DecodePlanes(handle.get(), options.get(), planes, e));
     if (planar) {
-        if (planes.width <= 0 || planes.height <= 0 || !planes.y || !planes.cb || !planes.cr ||
-            heif_image_get_bits_per_pixel_range(planar.get(), heif_channel_Y) != 8)
-            return error.set(JpegCode::Unsupported, QStringLiteral("libheif: unexpected pixels"));
         const QSize reduced = ReducedSize(QSize(planes.width, planes.height), wanted);
         if (!ReducePlanes(planes, out, reduced.width(), reduced.height()))
             return error.set(JpegCode::TooLarge, QStringLiteral("libheif: out of memory"));

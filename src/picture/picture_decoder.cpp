@@ -12,8 +12,8 @@
 #include "picture/webp_decoder.h"
 
 #include <QFile>
-
 #include <QFileInfo>
+
 #include <malloc.h>
 
 namespace glimmerby {
