@@ -7,11 +7,11 @@
 # Usage: make-samples.sh DEST_DIR
 set -euo pipefail
 dest=${1:?usage: make-samples.sh DEST_DIR}
-stamp="$dest/.complete-v9"
+stamp="$dest/.complete-v11"
 [ -f "$stamp" ] && exit 0
 mkdir -p "$dest"
 dest=$(cd "$dest" && pwd)
-stamp="$dest/.complete-v9"
+stamp="$dest/.complete-v11"
 cd "$dest"
 ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
 
@@ -161,7 +161,12 @@ heif-enc -q 60 -p chroma=444 plain.tmp.png -o full.heif >/dev/null
 convert plain.tmp.png -crop 399x299+0+0 +repage odd.tmp.png
 heif-enc -q 60 odd.tmp.png -o odd.heic >/dev/null
 heif-enc -A -q 60 plain.tmp.png -o plain.avif >/dev/null
-rm -f plain.tmp.png plain.tmp.heic odd.tmp.png
+# A HEIC with a transparent part (a second, one-plane HEVC picture) and a 10-bit one.
+convert clear.png PNG32:clear.tmp.png # heif-enc keeps no transparency of a palette PNG
+heif-enc -q 60 clear.tmp.png -o clear.heic >/dev/null
+ff -i plain.tmp.png -pix_fmt rgb48be deep.tmp.png
+heif-enc -q 60 -b 10 deep.tmp.png -o deep.heic >/dev/null
+rm -f plain.tmp.png plain.tmp.heic odd.tmp.png deep.tmp.png clear.tmp.png
 cat > drawing.svg <<'SVG'
 <?xml version="1.0" encoding="UTF-8"?>
 <svg xmlns="http://www.w3.org/2000/svg" width="300" height="200" viewBox="0 0 300 200">

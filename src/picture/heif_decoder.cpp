@@ -1,5 +1,6 @@
 #include "picture/heif_decoder.h"
 
+#include "picture/hevc_decoder.h"
 #include "picture/ijl.h"
 #include "picture/pixel_reduce.h"
 
@@ -90,14 +91,14 @@ const heif_image *DecodePlanes(const heif_image_handle *handle,
     return image;
 }
 
-} // namespace
-
-bool DecodeHeif(const QByteArray &data, cDIBSection &out, const SizeWish &wish, QSize *natural,
-                DecodeError &error) {
+bool Decode(const QByteArray &data, cDIBSection &out, const SizeWish &wish, QSize *natural,
+            DecodeError &error, bool libavcodec) {
     out.CleanUp();
     const std::unique_ptr<heif_context, HeifFree> context(heif_context_alloc());
     if (!context)
         return error.set(JpegCode::InitFailed, QStringLiteral("libheif: out of memory"));
+    if (libavcodec)
+        UseLibavcodecForHevc(context.get());
     heif_error e = heif_context_read_from_memory_without_copy(context.get(), data.constData(),
                                                               std::size_t(data.size()), nullptr);
     if (e.code != heif_error_Ok)
@@ -133,6 +134,8 @@ bool DecodeHeif(const QByteArray &data, cDIBSection &out, const SizeWish &wish, 
             return error.set(JpegCode::TooLarge, QStringLiteral("libheif: out of memory"));
         return true;
     }
+    if (e.code != heif_error_Ok) // the data itself failed: it would fail as RGB all the same
+        return error.set(JpegCode::DecodeFailed, Message(e));
 
     const bool alpha = heif_image_handle_has_alpha_channel(handle.get());
     heif_image *rawImage = nullptr;
@@ -155,6 +158,20 @@ bool DecodeHeif(const QByteArray &data, cDIBSection &out, const SizeWish &wish, 
     if (!ReducePixels(rows, out, reduced.width(), reduced.height()))
         return error.set(JpegCode::TooLarge, QStringLiteral("libheif: out of memory"));
     return true;
+}
+
+} // namespace
+
+bool DecodeHeif(const QByteArray &data, cDIBSection &out, const SizeWish &wish, QSize *natural,
+                DecodeError &error) {
+    if (Decode(data, out, wish, natural, error, true))
+        return true;
+    // What libavcodec refuses (a layout it gives no planes for, data it finds damaged) is
+    // left to libheif's own decoder, which then gives the verdict.
+    if (error.code != JpegCode::DecodeFailed)
+        return false;
+    error = DecodeError();
+    return Decode(data, out, wish, natural, error, false);
 }
 
 } // namespace glimmerby
