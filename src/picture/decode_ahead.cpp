@@ -106,6 +106,17 @@ bool DecodeAhead::take(const QString &path, QSize target, cDIBSection &into, QSi
     return ok;
 }
 
+void DecodeAhead::makeRoomFor(const QString &keep, QSize target) {
+    want({}, target, keep);
+    const Job kept = jobFor(keep, target);
+    std::unique_lock lock(m_mutex);
+    m_wake.wait(lock, [&] {
+        return std::none_of(m_slots.begin(), m_slots.end(), [&](const Slot &s) {
+            return s.state == State::Running && s.heavy && !(s.wanted && s.job == kept);
+        });
+    });
+}
+
 std::list<DecodeAhead::Slot>::iterator DecodeAhead::nextToStart() {
     return std::find_if(m_slots.begin(), m_slots.end(), [this](const Slot &s) {
         return s.state == State::Queued && (!s.heavy || m_heavyRunning == 0);

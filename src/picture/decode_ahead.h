@@ -36,6 +36,11 @@ class DecodeAhead {
     // since, waits for it and hands the picture over. False otherwise, and for a decode
     // that failed; a decode of path that has not started yet is dropped.
     bool take(const QString &path, QSize target, cDIBSection &into, QSize &natural);
+    // Before the caller decodes a picture whose decoder holds all of it (HoldsWholePicture):
+    // what is queued is let go, and a whole-picture decode running for another picture is
+    // waited for, so that two such pictures never take their memory at once. A decode of
+    // `keep` stays for take().
+    void makeRoomFor(const QString &keep, QSize target);
 
   private:
     struct Job {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/message_boxes.h"
 #include "app/file_ops.h"
+#include "app/message_boxes.h"
 #include "picture/exif_orientation.h"
 #include "picture/jpeg_markers.h"
 #include "picture/upright.h"

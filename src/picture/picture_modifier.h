@@ -22,8 +22,8 @@ struct ModifyResult {
     };
     Kind kind = Kind::Settled;
     QString destination;
-    bool sourceKept = false; // "ModifyMove" whose source could not be removed
-    QString reason;          // NotWritten, or sourceKept: the reason as the user reads it
+    bool sourceKept = false;   // "ModifyMove" whose source could not be removed
+    QString reason;            // NotWritten, or sourceKept: the reason as the user reads it
     TrashedFile replaced;      // what the picture replaced, kept in the trash
     TrashedFile trashedSource; // "ModifyMove": the source, kept in the trash
 };
@@ -45,7 +45,6 @@ class PictureModifier : public QObject {
     // true) and sets ExistsChoice. Without one, a taken name gives ExistsChoice 5 (skip)
     // and a free one turns a remembered 5 back into 6.
     void setClashCheck(std::function<bool()> check);
-
 
   private:
     void checkName();

@@ -49,7 +49,8 @@ class PictureView : public QObject {
     // The pictures after the current one in the list that are worth decoding ahead.
     QStringList picturesAhead(int count) const;
     // Before the current picture is decoded: its neighbour starts on another core, so
-    // that the first step after a click is ready as soon as the click's picture is.
+    // that the first step after a click is ready as soon as the click's picture is; a
+    // picture held whole (HEIC, TIFF) is decoded with no other such picture beside it.
     void prefetchBeside();
     // After it is shown: the next two.
     void prefetchNext();

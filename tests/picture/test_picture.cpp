@@ -681,6 +681,15 @@ class TestPicture : public QObject {
         QCOMPARE(natural, QSize(300, 400));
         QVERIFY(QFile::remove(path) && QFile::copy(portrait, path));
         QVERIFY(!ahead.take(path, {650, 535}, taken, natural)); // changed since the decode
+        // Room for a whole picture: the rest is let go, a decode of the kept one stays.
+        const QString odd = Samples + "odd.heic", turned = Samples + "turned.heic";
+        ahead.want({odd, turned, Samples + "turned.png"}, {650, 535});
+        QTest::qWait(300); // the small picture decoded
+        ahead.makeRoomFor(odd, {650, 535});
+        QVERIFY(!ahead.take(turned, {650, 535}, taken, natural));
+        QVERIFY(!ahead.take(Samples + "turned.png", {650, 535}, taken, natural));
+        QVERIFY(ahead.take(odd, {650, 535}, taken, natural));
+        QCOMPARE(natural, QSize(399, 299));
         QVERIFY(HoldsWholePicture("a.HEIC") && HoldsWholePicture("b.tif") &&
                 !HoldsWholePicture("c.png"));
     }
