@@ -1,10 +1,13 @@
 #include "browser/thumbnail_workers.h"
 
 #include "browser/thumbnail_maker.h"
+#include "picture/picture_decoder.h"
 
 #include <QFile>
 #include <QThread>
 
+#include <algorithm>
+#include <malloc.h>
 #include <sys/stat.h>
 
 namespace glimmerby {
@@ -34,7 +37,7 @@ void ThumbnailWorkers::schedule(quint64 generation, const QStringList &paths, Th
         m_queue.clear();
         for (const QString &path : paths)
             if (!m_inProgress.contains(path))
-                m_queue.push_back(Job{generation, path, size});
+                m_queue.push_back(Job{generation, path, size, HoldsWholePicture(path)});
     }
     m_wake.notify_all();
 }
@@ -56,20 +59,36 @@ void ThumbnailWorkers::run() {
         Job job;
         {
             std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+            m_wake.wait(lock, [this] { return m_stop || nextToStart() != m_queue.end(); });
             if (m_stop)
                 return;
-            job = std::move(m_queue.front());
-            m_queue.pop_front();
+            const auto next = nextToStart();
+            job = std::move(*next);
+            m_queue.erase(next);
             m_inProgress.insert(job.path);
             ++m_busy;
+            m_heavyBusy += job.heavy;
         }
         work(job);
+        // The hundreds of megabytes a whole-picture decode took go back to the system now,
+        // rather than staying with this thread beside the next decode on another.
+        if (job.heavy)
+            malloc_trim(0);
         const std::lock_guard lock(m_mutex);
         m_inProgress.remove(job.path);
+        m_heavyBusy -= job.heavy;
         if (--m_busy == 0 && m_queue.empty())
             m_idle.notify_all();
+        if (job.heavy) // a worker may be waiting for it
+            m_wake.notify_all();
     }
+}
+
+std::deque<ThumbnailWorkers::Job>::iterator ThumbnailWorkers::nextToStart() {
+    // Pictures whose decoders hold them whole are made one at a time: two at once would
+    // take their memory together, and the decoders of most spread over the cores anyway.
+    return std::find_if(m_queue.begin(), m_queue.end(),
+                        [this](const Job &job) { return !job.heavy || m_heavyBusy == 0; });
 }
 
 void ThumbnailWorkers::work(const Job &job) {

@@ -53,8 +53,10 @@ class ThumbnailWorkers : public QObject {
         quint64 generation = 0;
         QString path;
         ThumbSize size = ThumbSize::Normal;
+        bool heavy = false; // HoldsWholePicture
     };
     void run();
+    std::deque<Job>::iterator nextToStart();
     void work(const Job &job);
 
     const ThumbnailCache m_cache;
@@ -64,6 +66,7 @@ class ThumbnailWorkers : public QObject {
     std::deque<Job> m_queue;
     QSet<QString> m_inProgress; // paths being made now: never queued twice
     int m_busy = 0;
+    int m_heavyBusy = 0;
     bool m_stop = false;
     std::vector<std::thread> m_threads; // last: started once everything above exists
 };

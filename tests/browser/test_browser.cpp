@@ -188,9 +188,25 @@ class TestBrowser : public QObject {
     // The sort decides most comparisons on packed name heads: its order must be the full
     // comparison's, across the head's end, signs between the cases and other letters.
     void sortAgreesWithTheFullComparison() {
-        QStringList names{"File 1234567890123 b", "file 1234567890123 A", "File 1234567890123",
-                          "FILE 12345678901234", "a_b", "A[b", "A_B", "ab", "Ab", "é", "É", "e",
-                          "E", "Ölbild", "olbild", "~", "x", "X", "file 1234567890123 a"};
+        QStringList names{"File 1234567890123 b",
+                          "file 1234567890123 A",
+                          "File 1234567890123",
+                          "FILE 12345678901234",
+                          "a_b",
+                          "A[b",
+                          "A_B",
+                          "ab",
+                          "Ab",
+                          "é",
+                          "É",
+                          "e",
+                          "E",
+                          "Ölbild",
+                          "olbild",
+                          "~",
+                          "x",
+                          "X",
+                          "file 1234567890123 a"};
         QStringList expected = names;
         std::sort(expected.begin(), expected.end(), [](const QString &a, const QString &b) {
             const int c = a.compare(b, Qt::CaseInsensitive);
@@ -327,6 +343,32 @@ class TestBrowser : public QObject {
         const QStringList leftovers =
             QDir(QFileInfo(thumb).path()).entryList(QDir::Hidden | QDir::Files);
         QCOMPARE(leftovers, QStringList(QFileInfo(thumb).fileName())); // no temporary left
+    }
+
+    // Pictures held whole while decoded are made one at a time; the small files around them
+    // go on beside them, and every file is made.
+    void wholePicturesAmongOthers() {
+        QTemporaryDir dir;
+        QStringList files;
+        for (const char *name : {"a.heic", "b.tif", "c.jpg", "d.heic", "e.jpg", "f.tif"}) {
+            const QString file = dir.filePath(name);
+            const QString sample = QString(name).endsWith(".jpg")   ? "landscape.jpg"
+                                   : QString(name).endsWith(".tif") ? "turned.tif"
+                                                                    : "turned.heic";
+            QVERIFY(QFile::copy(QStringLiteral(GLIMMERBY_SAMPLES_DIR "/") + sample, file));
+            files << file;
+        }
+        ThumbnailWorkers workers(ThumbnailCache(dir.filePath("thumbnails")), 2);
+        QStringList made;
+        connect(&workers, &ThumbnailWorkers::made, this,
+                [&](quint64, const QString &path, const QImage &image, ThumbnailWorkers::Outcome) {
+                    if (!image.isNull())
+                        made << path;
+                });
+        workers.schedule(1, files, ThumbSize::Normal);
+        QTRY_COMPARE(made.size(), files.size());
+        made.sort();
+        QCOMPARE(made, files);
     }
 
     // A failed file is tried again once it changes; a folder left drops its waiting work.
