@@ -139,7 +139,12 @@ bool DecodeWithImageReader(QIODevice &device, const char *format, cDIBSection &o
     // Qt's PNG reader brings the rows down as it reads them: the whole picture is never
     // held at full size.
     QSize read = stored;
-    if (qstrcmp(format, "png") == 0 && reduced != stored &&
+    // Not a palette PNG: Qt 6.4 reads one with partly transparent colours wrongly when it
+    // scales (those colours come out opaque), and such pictures are small anyway.
+    const QImage::Format stores = reader.imageFormat();
+    const bool palette = stores == QImage::Format_Indexed8 || stores == QImage::Format_Mono ||
+                         stores == QImage::Format_MonoLSB;
+    if (qstrcmp(format, "png") == 0 && reduced != stored && !palette &&
         reader.supportsOption(QImageIOHandler::ScaledSize)) {
         reader.setScaledSize(reduced);
         read = reduced;
