@@ -7,11 +7,11 @@
 # Usage: make-samples.sh DEST_DIR
 set -euo pipefail
 dest=${1:?usage: make-samples.sh DEST_DIR}
-stamp="$dest/.complete-v11"
+stamp="$dest/.complete-v12"
 [ -f "$stamp" ] && exit 0
 mkdir -p "$dest"
 dest=$(cd "$dest" && pwd)
-stamp="$dest/.complete-v11"
+stamp="$dest/.complete-v12"
 cd "$dest"
 ff() { ffmpeg -hide_banner -loglevel error -nostdin -y "$@"; }
 
@@ -161,6 +161,10 @@ heif-enc -q 60 -p chroma=444 plain.tmp.png -o full.heif >/dev/null
 convert plain.tmp.png -crop 399x299+0+0 +repage odd.tmp.png
 heif-enc -q 60 odd.tmp.png -o odd.heic >/dev/null
 heif-enc -A -q 60 plain.tmp.png -o plain.avif >/dev/null
+# A HEIC carrying a small copy of itself, as phones write them, and the same turned by an
+# "irot" that the small copy lacks.
+heif-enc -q 60 -t 160 plain.tmp.png -o thumbed.heic >/dev/null
+add_property thumbed.heic thumbturned.heic irot 03
 # A HEIC with a transparent part (a second, one-plane HEVC picture) and a 10-bit one.
 convert clear.png PNG32:clear.tmp.png # heif-enc keeps no transparency of a palette PNG
 heif-enc -q 60 clear.tmp.png -o clear.heic >/dev/null

@@ -460,7 +460,8 @@ class TestPicture : public QObject {
               "turned.heic 300x400 0", "still.heif 400x300 -90", "full.heif 400x300 -90",
               "odd.heic 399x299 -1", "plain.avif 400x300 -90", "deep.tiff 320x200 -1",
               "clear.png 240x180 -1", "clear.heic 240x180 -1", "deep.heic 400x300 -1",
-              "drawing.svg 300x200 -1", "download.jpg 320x240 -1"}) {
+              "drawing.svg 300x200 -1", "download.jpg 320x240 -1", "thumbed.heic 400x300 -90",
+              "thumbturned.heic 300x400 0"}) {
             const QStringList p = QString(row).split(' ');
             const QStringList size = p[1].split('x');
             QTest::newRow(row) << p[0] << QSize(size[0].toInt(), size[1].toInt()) << p[2].toInt();
@@ -505,8 +506,11 @@ class TestPicture : public QObject {
         const QImage reduced = got.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         QVERIFY(Difference(half.UprightImage(), reduced) < 12);
         // The core entry for thumbnails: within a box, upright, never enlarged.
-        QCOMPARE(decodeForSize(Samples + name, 100, 100).size(),
-                 natural.scaled(100, 100, Qt::KeepAspectRatio));
+        const QImage small = decodeForSize(Samples + name, 100, 100);
+        QCOMPARE(small.size(), natural.scaled(100, 100, Qt::KeepAspectRatio));
+        const double smallDiff = Difference(
+            small, got.scaled(small.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        QVERIFY2(smallDiff < 12, qPrintable(QString::number(smallDiff)));
         QCOMPARE(decodeForSize(Samples + name, 4000, 4000).size(), natural);
     }
 
@@ -546,6 +550,23 @@ class TestPicture : public QObject {
         QVERIFY(DecodePictureFile(Samples + name, ours));
         const double mean = Difference(ours.UprightImage(), theirs);
         QVERIFY2(mean < 0.25, qPrintable(QString::number(mean)));
+    }
+
+    // A HEIC's own small copy serves the sizes it covers: with the picture's data wiped,
+    // a thumbnail is still the picture.
+    void heifSmallCopy() {
+        QByteArray bytes = ReadFile(Samples + "thumbed.heic");
+        QVERIFY(bytes.size() > 9000); // the picture's data runs from about 600 to 9000
+        bytes.replace(1500, 7000, QByteArray(7000, '\0'));
+        const QString wiped = file("wiped.heic");
+        QFile out(wiped);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+        out.close();
+        const QImage small = decodeForSize(wiped, 100, 100);
+        const QImage whole = decodeForSize(Samples + "still.heif", 100, 100);
+        QCOMPARE(small.size(), QSize(100, 75));
+        QVERIFY2(Difference(small, whole) < 6,
+                 qPrintable(QString::number(Difference(small, whole))));
     }
 
     // libavcodec decodes the HEVC of every sort of HEIC exactly as libheif's own decoder
