@@ -10,6 +10,8 @@
 //
 // Arguments: the program to run, files for run 1 (20), megabytes each (30).
 
+#include "support/accessibility_bus.h"
+
 #include <QtCore>
 #include <QtDBus>
 #include <QtGui/QImage>
@@ -77,57 +79,7 @@ QStringList hiddenTemporaries(const QString &dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden).filter(".glimmerby-");
 }
 
-QVariant call(const QDBusConnection &bus, const QString &service, const QString &path,
-              const QString &method, const QVariantList &args = {}) {
-    const qsizetype dot = method.lastIndexOf('.');
-    QDBusMessage m =
-        QDBusMessage::createMethodCall(service, path, method.left(dot), method.mid(dot + 1));
-    m.setArguments(args);
-    return bus.call(m, QDBus::Block, 2000).arguments().value(0);
-}
-
-// The accessible names of every application on a session bus of the run's own.
-struct AccessibilityBus {
-    QProcess daemon;
-    QString address;
-    int connections = 0;
-    bool start() {
-        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        daemon.waitForReadyRead(5000);
-        return !(address = QString::fromUtf8(daemon.readLine()).trimmed()).isEmpty();
-    }
-    QStringList names() {
-        // A new connection each time: the program of the last look may have gone.
-        const QString id = QStringLiteral("a11y%1").arg(++connections);
-        const QDBusConnection session = QDBusConnection::connectToBus(address, id + "s");
-        QDBusConnection bus = QDBusConnection::connectToBus(
-            call(session, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress").toString(),
-            id);
-        QStringList found;
-        const QVariant apps = call(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                   "org.freedesktop.DBus.ListNames");
-        for (const QString &name : apps.toStringList())
-            if (name.startsWith(u':'))
-                walk(bus, name, "/org/a11y/atspi/accessible/root", found, 0);
-        return found;
-    }
-    static void walk(const QDBusConnection &bus, const QString &service, const QString &path,
-                     QStringList &found, int depth) {
-        if (depth > 40 || found.size() > 5000)
-            return;
-        found << call(bus, service, path, "org.freedesktop.DBus.Properties.Get",
-                      {"org.a11y.atspi.Accessible", "Name"})
-                     .value<QDBusVariant>()
-                     .variant()
-                     .toString();
-        for (const auto &[child, childPath] :
-             qdbus_cast<QList<std::pair<QString, QDBusObjectPath>>>(
-                 call(bus, service, path, "org.a11y.atspi.Accessible.GetChildren")))
-            walk(bus, child, childPath.path(), found, depth + 1);
-    }
-};
-
-AccessibilityBus *g_bus = nullptr;
+glimmerby::testing::AccessibilityBus *g_bus = nullptr;
 
 // A copy of the program in a directory of its own, showing dir's files.
 struct Program {
@@ -150,7 +102,7 @@ struct Program {
         env.insert("XDG_RUNTIME_DIR", home + "/run");
         env.insert("XDG_CONFIG_HOME", home + "/.config");
         env.insert("XDG_DATA_HOME", home + "/.local/share");
-        env.insert("DBUS_SESSION_BUS_ADDRESS", g_bus->address);
+        env.insert("DBUS_SESSION_BUS_ADDRESS", g_bus->address());
         env.insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
         process.setProcessEnvironment(env);
         process.start(exe, {});
@@ -412,7 +364,7 @@ int main(int argc, char *argv[]) {
         return std::printf("fault runs cannot run: %s is not a program\n", qPrintable(exe)), 1;
     const int files = argc > 2 ? std::max(1, atoi(argv[2])) : 20;
     const int megabytes = argc > 3 ? std::max(1, atoi(argv[3])) : 30;
-    AccessibilityBus bus;
+    glimmerby::testing::AccessibilityBus bus;
     if (!bus.start())
         return std::printf("fault runs cannot run: no dbus-daemon\n"), 1;
     g_bus = &bus;

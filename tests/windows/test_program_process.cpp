@@ -2,6 +2,7 @@
 // the command line opens, the start-up faults it survives, the toolbar, the file list, a menu
 // and keys driven through the display server, and the installed program.
 
+#include "support/accessibility_bus.h"
 #include "support/test_files.h"
 
 #include <QtDBus>
@@ -99,60 +100,6 @@ struct Program {
     }
 };
 
-// One call on a bus: the reply's first argument.
-QVariant call(const QDBusConnection &bus, const QString &service, const QString &path,
-              const QString &method, const QVariantList &args = {}) {
-    const qsizetype dot = method.lastIndexOf('.');
-    QDBusMessage m =
-        QDBusMessage::createMethodCall(service, path, method.left(dot), method.mid(dot + 1));
-    m.setArguments(args);
-    return bus.call(m, QDBus::Block, 2000).arguments().value(0);
-}
-
-// The accessible names of every object of every application on a session bus of the test's
-// own, read as a screen reader reads them (AT-SPI).
-struct AccessibilityBus {
-    QProcess daemon;
-    QString address;
-    bool start() {
-        daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-        daemon.waitForReadyRead(5000);
-        return !(address = QString::fromUtf8(daemon.readLine()).trimmed()).isEmpty();
-    }
-    QStringList names() {
-        QDBusConnection bus("a11y");
-        if (!bus.isConnected()) {
-            QDBusConnection::disconnectFromBus("a11y"); // an attempt before the bus was up
-            const QDBusConnection session = QDBusConnection::connectToBus(address, "session");
-            bus = QDBusConnection::connectToBus(
-                call(session, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress")
-                    .toString(),
-                "a11y");
-        }
-        QStringList found;
-        const QVariant apps = call(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                   "org.freedesktop.DBus.ListNames");
-        for (const QString &name : apps.toStringList())
-            if (name.startsWith(u':'))
-                walk(bus, name, "/org/a11y/atspi/accessible/root", found, 0);
-        return found;
-    }
-    static void walk(const QDBusConnection &bus, const QString &service, const QString &path,
-                     QStringList &found, int depth) {
-        if (depth > 40 || found.size() > 5000)
-            return;
-        found << call(bus, service, path, "org.freedesktop.DBus.Properties.Get",
-                      {"org.a11y.atspi.Accessible", "Name"})
-                     .value<QDBusVariant>()
-                     .variant()
-                     .toString();
-        for (const auto &[child, childPath] :
-             qdbus_cast<QList<std::pair<QString, QDBusObjectPath>>>(
-                 call(bus, service, path, "org.a11y.atspi.Accessible.GetChildren")))
-            walk(bus, child, childPath.path(), found, depth + 1);
-    }
-};
-
 // Frames of testsrc2 on screen: many strongly coloured pixels.
 int colouredSamples(const QImage &screen) {
     int coloured = 0;
@@ -184,10 +131,10 @@ class TestProgramProcess : public QObject {
     }
 
     void soundOnTheCommandLinePlays() {
-        AccessibilityBus bus;
+        testing::AccessibilityBus bus;
         QVERIFY(bus.start());
         Program p;
-        p.env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
+        p.env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
         p.env.insert("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
         QVERIFY(QFile::copy(Samples + "song.mp3", p.media("song.mp3")));
         p.start({p.media("song.mp3")});
