@@ -18,6 +18,10 @@ namespace glimmerby::testing {
 
 class AccessibilityBus {
   public:
+    ~AccessibilityBus() {
+        m_daemon.kill();
+        m_daemon.waitForFinished(5000);
+    }
     // Starts the bus; its address goes into DBUS_SESSION_BUS_ADDRESS of the programs run.
     bool start() {
         m_daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
