@@ -25,6 +25,7 @@
 #include <csignal>
 #include <cstring>
 #include <libheif/heif.h>
+#include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -79,6 +80,26 @@ double Difference(const QImage &a, const QImage &b, bool largest = false) {
                 sum += std::abs(d), most = std::max(most, double(std::abs(d)));
         }
     return largest ? most : sum / (3.0 * a.width() * a.height());
+}
+
+// A sample as libheif itself decodes it (its HEVC through libavcodec when asked); null when
+// that fails.
+std::shared_ptr<heif_image> LibheifDecoded(const QString &path, heif_colorspace space,
+                                           heif_chroma chroma, bool libavcodec = false) {
+    heif_context *context = heif_context_alloc();
+    if (libavcodec)
+        UseLibavcodecForHevc(context);
+    heif_image_handle *handle = nullptr;
+    heif_image *image = nullptr;
+    if (heif_context_read_from_file(context, qPrintable(path), nullptr).code == heif_error_Ok &&
+        heif_context_get_primary_image_handle(context, &handle).code == heif_error_Ok)
+        heif_decode_image(handle, &image, space, chroma, nullptr);
+    heif_image_handle_release(handle);
+    heif_context_free(context);
+    return std::shared_ptr<heif_image>(image, [](heif_image *i) {
+        if (i)
+            heif_image_release(i);
+    });
 }
 
 // Every byte distinct enough to tell each pixel and channel apart.
@@ -527,25 +548,17 @@ class TestPicture : public QObject {
     }
     void heifAsLibheif() {
         QFETCH(QString, name);
-        heif_context *context = heif_context_alloc();
-        heif_image_handle *handle = nullptr;
-        heif_image *image = nullptr;
-        QVERIFY(heif_context_read_from_file(context, qPrintable(Samples + name), nullptr).code ==
-                    heif_error_Ok &&
-                heif_context_get_primary_image_handle(context, &handle).code == heif_error_Ok &&
-                heif_decode_image(handle, &image, heif_colorspace_RGB, heif_chroma_interleaved_RGB,
-                                  nullptr)
-                        .code == heif_error_Ok);
+        const auto image =
+            LibheifDecoded(Samples + name, heif_colorspace_RGB, heif_chroma_interleaved_RGB);
+        QVERIFY(image);
         int stride = 0;
         const uint8_t *rgb =
-            heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
-        const QImage theirs = QImage(rgb, heif_image_get_width(image, heif_channel_interleaved),
-                                     heif_image_get_height(image, heif_channel_interleaved), stride,
-                                     QImage::Format_RGB888)
-                                  .convertToFormat(QImage::Format_RGB32);
-        heif_image_release(image);
-        heif_image_handle_release(handle);
-        heif_context_free(context);
+            heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+        const QImage theirs =
+            QImage(rgb, heif_image_get_width(image.get(), heif_channel_interleaved),
+                   heif_image_get_height(image.get(), heif_channel_interleaved), stride,
+                   QImage::Format_RGB888)
+                .convertToFormat(QImage::Format_RGB32);
         cDIBSection ours;
         QVERIFY(DecodePictureFile(Samples + name, ours));
         const double mean = Difference(ours.UprightImage(), theirs);
@@ -582,36 +595,24 @@ class TestPicture : public QObject {
         QFETCH(QString, name);
         const auto planes = [&](bool libavcodec) {
             QByteArrayList found; // per plane: its size and depth, then its rows
-            heif_context *context = heif_context_alloc();
-            if (libavcodec)
-                UseLibavcodecForHevc(context);
-            heif_image_handle *handle = nullptr;
-            heif_image *image = nullptr;
-            if (heif_context_read_from_file(context, qPrintable(Samples + name), nullptr).code ==
-                    heif_error_Ok &&
-                heif_context_get_primary_image_handle(context, &handle).code == heif_error_Ok &&
-                heif_decode_image(handle, &image, heif_colorspace_YCbCr, heif_chroma_444, nullptr)
-                        .code == heif_error_Ok) {
-                for (heif_channel c :
-                     {heif_channel_Y, heif_channel_Cb, heif_channel_Cr, heif_channel_Alpha}) {
-                    if (!heif_image_has_channel(image, c))
-                        continue;
-                    int stride = 0;
-                    const uint8_t *rows = heif_image_get_plane_readonly(image, c, &stride);
-                    const int w = heif_image_get_width(image, c);
-                    const int h = heif_image_get_height(image, c);
-                    const int bits = heif_image_get_bits_per_pixel_range(image, c);
-                    QByteArray plane =
-                        QString("%1 %2x%3 %4:").arg(c).arg(w).arg(h).arg(bits).toLatin1();
-                    for (int y = 0; y < h; ++y)
-                        plane.append(reinterpret_cast<const char *>(rows) + y * stride,
-                                     w * ((bits + 7) / 8));
-                    found << plane;
-                }
+            const auto image =
+                LibheifDecoded(Samples + name, heif_colorspace_YCbCr, heif_chroma_444, libavcodec);
+            for (heif_channel c :
+                 {heif_channel_Y, heif_channel_Cb, heif_channel_Cr, heif_channel_Alpha}) {
+                if (!image || !heif_image_has_channel(image.get(), c))
+                    continue;
+                int stride = 0;
+                const uint8_t *rows = heif_image_get_plane_readonly(image.get(), c, &stride);
+                const int w = heif_image_get_width(image.get(), c);
+                const int h = heif_image_get_height(image.get(), c);
+                const int bits = heif_image_get_bits_per_pixel_range(image.get(), c);
+                QByteArray plane =
+                    QString("%1 %2x%3 %4:").arg(c).arg(w).arg(h).arg(bits).toLatin1();
+                for (int y = 0; y < h; ++y)
+                    plane.append(reinterpret_cast<const char *>(rows) + y * stride,
+                                 w * ((bits + 7) / 8));
+                found << plane;
             }
-            heif_image_release(image);
-            heif_image_handle_release(handle);
-            heif_context_free(context);
             return found;
         };
         const QByteArrayList theirs = planes(false), ours = planes(true);
