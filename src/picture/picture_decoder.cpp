@@ -229,4 +229,8 @@ bool HoldsWholePicture(const QString &path) {
            suffix == QLatin1String("tiff");
 }
 
+bool DecodesOnTwoThreads(const QString &path) {
+    return QFileInfo(path).suffix().compare(QLatin1String("webp"), Qt::CaseInsensitive) == 0;
+}
+
 } // namespace glimmerby

@@ -46,4 +46,8 @@ bool ReadPictureForDisplay(cDIBSection &dib, const QString &path, QSize area, QS
 // what is shown (HEIF, AVIF, TIFF), by its ending.
 bool HoldsWholePicture(const QString &path);
 
+// Whether decoding a picture of this name keeps a second core busy by itself (libwebp
+// filters on a thread of its own), by its ending.
+bool DecodesOnTwoThreads(const QString &path);
+
 } // namespace glimmerby

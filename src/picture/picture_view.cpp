@@ -218,13 +218,13 @@ QStringList PictureView::picturesAhead(int count) const {
 }
 
 void PictureView::prefetchBeside() {
-    // Only where a second core is free and neither decode holds a whole large picture; a
-    // picture held whole is decoded alone.
+    // Only where a second core is free, which a WebP's own decode takes, and neither
+    // decode holds a whole large picture; a picture held whole is decoded alone.
     const QString &current = m_ctx.state.CurrentFile;
     if (HoldsWholePicture(current))
         return m_ahead->makeRoomFor(current, previewTarget());
     const QStringList next = picturesAhead(1);
-    if (std::thread::hardware_concurrency() < 2 || next.isEmpty() ||
+    if (std::thread::hardware_concurrency() < 2 || DecodesOnTwoThreads(current) || next.isEmpty() ||
         HoldsWholePicture(next.first()))
         return;
     m_ahead->want(next, previewTarget(), current);
