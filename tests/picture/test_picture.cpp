@@ -82,6 +82,13 @@ double Difference(const QImage &a, const QImage &b, bool largest = false) {
     return largest ? most : sum / (3.0 * a.width() * a.height());
 }
 
+// One row a sample, the column "name" holding its file name.
+void SampleRows(std::initializer_list<const char *> names) {
+    QTest::addColumn<QString>("name");
+    for (const char *name : names)
+        QTest::newRow(name) << QString(name);
+}
+
 // A sample as libheif itself decodes it (its HEVC through libavcodec when asked); null when
 // that fails.
 std::shared_ptr<heif_image> LibheifDecoded(const QString &path, heif_colorspace space,
@@ -541,10 +548,8 @@ class TestPicture : public QObject {
     // a colour box (BT.709, studio range) that this libheif leaves aside, full colour
     // resolution, a grid.
     void heifAsLibheif_data() {
-        QTest::addColumn<QString>("name");
-        for (const char *name :
-             {"turned.heic", "still.heif", "studio.heif", "full.heif", "odd.heic", "plain.avif"})
-            QTest::newRow(name) << QString(name);
+        SampleRows(
+            {"turned.heic", "still.heif", "studio.heif", "full.heif", "odd.heic", "plain.avif"});
     }
     void heifAsLibheif() {
         QFETCH(QString, name);
@@ -586,10 +591,8 @@ class TestPicture : public QObject {
     // does: each plane (the picture, a grid's tile, full chroma, transparency, 10 bits),
     // taken to full chroma resolution the same way on both sides.
     void libavcodecAsLibde265_data() {
-        QTest::addColumn<QString>("name");
-        for (const char *name :
-             {"turned.heic", "studio.heif", "full.heif", "odd.heic", "clear.heic", "deep.heic"})
-            QTest::newRow(name) << QString(name);
+        SampleRows(
+            {"turned.heic", "studio.heif", "full.heif", "odd.heic", "clear.heic", "deep.heic"});
     }
     void libavcodecAsLibde265() {
         QFETCH(QString, name);
