@@ -2,7 +2,9 @@
 // window: for each kind, the time from the click to the fitted picture being drawn beside
 // `vipsthumbnail -s 650` on the same file in the same run, the next picture after a rest
 // of half a second, and at the end the process's peak memory. Goals: at most 1.0x
-// vipsthumbnail, at most 50 ms for the next picture, under 300 MB.
+// vipsthumbnail, at most 50 ms for the next picture, under 300 MB. The next picture after a
+// rest of two seconds is reported beside it: a whole HEIC takes longer than half a second
+// to decode on two cores, so only a longer look at the previous one lets it be ready.
 
 #include "browser/browser_controller.h"
 #include "browser/pane_widgets.h"
@@ -95,8 +97,8 @@ int main(int argc, char *argv[]) {
     AppState &state = sandbox.state();
 
     bool met = true;
-    std::printf("\n%-5s %10s %14s %7s %12s %12s\n", "kind", "click ms", "vipsthumb ms", "ratio",
-                "next ms", "next worst");
+    std::printf("\n%-5s %10s %14s %7s %12s %12s %14s\n", "kind", "click ms", "vipsthumb ms",
+                "ratio", "next ms", "next worst", "next 2 s ms");
     double peak = peakMegabytes(); // the window's own
     for (const Kind &k : kinds) {
         peak = std::max(peak, peakMegabytes());
@@ -126,9 +128,11 @@ int main(int argc, char *argv[]) {
             vips.push_back(t.nsecsElapsed() / 1e6);
         }
         const std::vector<double> steps = stepTimesAfterRest(ctx, form, state, 2 * copies);
+        const std::vector<double> longer = stepTimesAfterRest(ctx, form, state, copies, 2000);
         const double c = median(click), v = median(vips), s = median(steps);
         const double worst = *std::max_element(steps.begin(), steps.end());
-        std::printf("%-5s %10.1f %14.1f %7.2f %12.1f %12.1f\n", k.name, c, v, c / v, s, worst);
+        std::printf("%-5s %10.1f %14.1f %7.2f %12.1f %12.1f %14.1f\n", k.name, c, v, c / v, s,
+                    worst, median(longer));
         std::printf("      (shown %d x %d, status line %s, peak memory %.0f MB)\n",
                     form.photo->width(), form.photo->height(), qPrintable(form.panelText(2)),
                     peakMegabytes());

@@ -110,6 +110,11 @@ void DecodeAhead::makeRoomFor(const QString &keep, QSize target) {
     want({}, target, keep);
     const Job kept = jobFor(keep, target);
     std::unique_lock lock(m_mutex);
+    // Decoded or being decoded already: take() hands it over and nothing is decoded beside
+    // whatever else runs, which may go on for the picture after it.
+    const auto ready = find(kept);
+    if (ready != m_slots.end() && ready->state != State::Queued)
+        return;
     m_wake.wait(lock, [&] {
         return std::none_of(m_slots.begin(), m_slots.end(), [&](const Slot &s) {
             return s.state == State::Running && s.heavy && !(s.wanted && s.job == kept);

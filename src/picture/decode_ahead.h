@@ -39,7 +39,7 @@ class DecodeAhead {
     // Before the caller decodes a picture whose decoder holds all of it (HoldsWholePicture):
     // what is queued is let go, and a whole-picture decode running for another picture is
     // waited for, so that two such pictures never take their memory at once. A decode of
-    // `keep` stays for take().
+    // `keep` stays for take(), and when there is one nothing is waited for.
     void makeRoomFor(const QString &keep, QSize target);
 
   private:

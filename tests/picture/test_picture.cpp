@@ -715,6 +715,23 @@ class TestPicture : public QObject {
         QVERIFY(!ahead.take(Samples + "turned.png", {650, 535}, taken, natural));
         QVERIFY(ahead.take(odd, {650, 535}, taken, natural));
         QCOMPARE(natural, QSize(399, 299));
+        // A kept picture decoded already is handed over at once, though a large whole picture
+        // is still being decoded for the step after it.
+        const QString large = file("large.tif");
+        QImage big(6000, 4000, QImage::Format_RGB888);
+        big.fill(Qt::darkCyan);
+        QImageWriter writer(large);
+        writer.setCompression(1); // LZW: small on disk, slow enough to decode
+        QVERIFY(writer.write(big));
+        ahead.want({odd}, {650, 535});
+        QTest::qWait(300);
+        ahead.want({odd, large}, {650, 535});
+        QTest::qWait(20); // the large one under way
+        QElapsedTimer room;
+        room.start();
+        ahead.makeRoomFor(odd, {650, 535});
+        QVERIFY2(room.elapsed() < 40, qPrintable(QString::number(room.elapsed())));
+        QVERIFY(ahead.take(odd, {650, 535}, taken, natural));
         QVERIFY(HoldsWholePicture("a.HEIC") && HoldsWholePicture("b.tif") &&
                 !HoldsWholePicture("c.png"));
     }
