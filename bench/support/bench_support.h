@@ -277,16 +277,16 @@ template <typename Done> bool runEventsUntil(Done &&done, int timeoutMs, int tic
     return finished;
 }
 
-// Shows the list's first file, then steps on with ShowNextFile `steps` times, each after a
-// rest of restMs with the window idle (decoding ahead has its chance); the milliseconds each
-// step took to the picture drawn. Needs browser/preview_dispatcher.h, picture/picture_view.h
-// and windows/picture_widgets.h.
+// Shows the list's file at `from`, then steps on with ShowNextFile `steps` times, each after
+// a rest of restMs with the window idle (decoding ahead has its chance); the milliseconds
+// each step took to the picture drawn. Needs browser/preview_dispatcher.h,
+// picture/picture_view.h and windows/picture_widgets.h.
 template <typename Context, typename Window>
 std::vector<double> stepTimesAfterRest(Context &ctx, Window &form, AppState &state, int steps,
-                                       int restMs = 500) {
+                                       int restMs = 500, int from = 0) {
     std::vector<double> times;
-    form.File1->setListIndex(0);
-    state.CurrentFile = form.File1->fullPath(0);
+    form.File1->setListIndex(from);
+    state.CurrentFile = form.File1->fullPath(from);
     ctx.picture->ShowPicture();
     for (int i = 0; i < steps; ++i) {
         runEventsFor(restMs);

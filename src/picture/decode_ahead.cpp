@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,6 +49,54 @@ std::list<DecodeAhead::Slot>::iterator DecodeAhead::find(const Job &job) {
                         [&](const Slot &s) { return s.wanted && s.job == job; });
 }
 
+std::list<DecodeAhead::Shown>::iterator DecodeAhead::findShown(const Job &job) {
+    return std::find_if(m_shown.begin(), m_shown.end(),
+                        [&](const Shown &s) { return s.job == job; });
+}
+
+namespace {
+
+bool copyPicture(const cDIBSection &from, cDIBSection &to) {
+    if (!to.Recreate(from.dib_width(), from.dib_height(), from.dib_channels()))
+        return false;
+    std::memcpy(to.DIBSectionBitsPtr(), from.DIBSectionBitsPtr(), std::size_t(from.ImageSize()));
+    return true;
+}
+
+} // namespace
+
+void DecodeAhead::remember(const QString &path, QSize target, const cDIBSection &picture,
+                           QSize natural) {
+    if (picture.IsEmpty() || picture.ImageSize() > ShownBytes / 2)
+        return;
+    const Job job = jobFor(path, target);
+    if (job.size < 0)
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        if (const auto same = findShown(job); same != m_shown.end()) // handed over from here
+            return m_shown.splice(m_shown.begin(), m_shown, same);
+    }
+    cDIBSection copy;
+    if (!copyPicture(picture, copy))
+        return;
+    std::lock_guard lock(m_mutex);
+    Shown &shown = m_shown.emplace_front();
+    shown.job = job;
+    shown.picture.Swap(copy);
+    shown.natural = natural;
+    std::int64_t bytes = 0;
+    std::size_t kept = 0;
+    for (auto s = m_shown.begin(); s != m_shown.end(); ++kept) {
+        bytes += s->picture.ImageSize();
+        if (kept >= ShownKept || bytes > ShownBytes) {
+            m_shown.erase(s, m_shown.end());
+            break;
+        }
+        ++s;
+    }
+}
+
 void DecodeAhead::want(const QStringList &paths, QSize target, const QString &keep) {
     std::vector<Job> jobs;
     for (const QString &path : paths)
@@ -56,6 +105,8 @@ void DecodeAhead::want(const QStringList &paths, QSize target, const QString &ke
     const Job kept = keep.isEmpty() ? Job{} : jobFor(keep, target);
     {
         std::lock_guard lock(m_mutex);
+        // A picture shown a moment ago is handed over from its copy, not decoded again.
+        std::erase_if(jobs, [this](const Job &job) { return findShown(job) != m_shown.end(); });
         const auto rank = [&](const Slot &s) {
             if (!keep.isEmpty() && s.job == kept)
                 return -1;
@@ -88,6 +139,13 @@ void DecodeAhead::want(const QStringList &paths, QSize target, const QString &ke
 bool DecodeAhead::take(const QString &path, QSize target, cDIBSection &into, QSize &natural) {
     const Job wanted = jobFor(path, target);
     std::unique_lock lock(m_mutex);
+    if (const auto shown = findShown(wanted); shown != m_shown.end()) {
+        if (!copyPicture(shown->picture, into))
+            return false;
+        natural = shown->natural;
+        m_shown.splice(m_shown.begin(), m_shown, shown);
+        return true;
+    }
     const auto slot = find(wanted);
     if (slot == m_slots.end())
         return false;
@@ -113,7 +171,8 @@ void DecodeAhead::makeRoomFor(const QString &keep, QSize target) {
     // Decoded or being decoded already: take() hands it over and nothing is decoded beside
     // whatever else runs, which may go on for the picture after it.
     const auto ready = find(kept);
-    if (ready != m_slots.end() && ready->state != State::Queued)
+    if ((ready != m_slots.end() && ready->state != State::Queued) ||
+        findShown(kept) != m_shown.end())
         return;
     m_wake.wait(lock, [&] {
         return std::none_of(m_slots.begin(), m_slots.end(), [&](const Slot &s) {

@@ -41,6 +41,10 @@ class DecodeAhead {
     // waited for, so that two such pictures never take their memory at once. A decode of
     // `keep` stays for take(), and when there is one nothing is waited for.
     void makeRoomFor(const QString &keep, QSize target);
+    // Keeps a copy of a picture just shown, so that stepping back to it (Up after Down, or
+    // through a short folder again) shows it at once; take() hands it over while the file
+    // is unchanged. The last few are kept, within a few tens of megabytes.
+    void remember(const QString &path, QSize target, const cDIBSection &picture, QSize natural);
 
   private:
     struct Job {
@@ -67,8 +71,16 @@ class DecodeAhead {
         cDIBSection picture;
         QSize natural;
     };
+    struct Shown {
+        Job job;
+        cDIBSection picture;
+        QSize natural;
+    };
+    static constexpr std::size_t ShownKept = 4;
+    static constexpr std::int64_t ShownBytes = std::int64_t(64) << 20;
     static Job jobFor(const QString &path, QSize target);
     std::list<Slot>::iterator find(const Job &job);
+    std::list<Shown>::iterator findShown(const Job &job);
     std::list<Slot>::iterator nextToStart();
     void run();
 
@@ -77,6 +89,7 @@ class DecodeAhead {
     bool m_stop = false;
     int m_heavyRunning = 0;
     std::list<Slot> m_slots;            // the most wanted first; iterators stay valid while running
+    std::list<Shown> m_shown;           // the latest first
     std::vector<std::thread> m_workers; // last: they start once everything above exists
 };
 

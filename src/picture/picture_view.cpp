@@ -163,6 +163,7 @@ bool PictureView::loadJpegForPreview() {
     const QSize target = previewTarget();
     if (m_ahead->take(file, target, dib, natural) ||
         IJL::JpegReadForDisplay(dib, file, target, natural, m_fileBuffer)) {
+        m_ahead->remember(file, target, dib, natural);
         f.photo->setPicture(displayImage(dib, displayLimit()), natural);
         return true;
     }
@@ -187,6 +188,7 @@ bool PictureView::loadByContent(bool quiet) {
     const QSize target = previewTarget();
     if (m_ahead->take(file, target, dib, natural) ||
         ReadPictureForDisplay(dib, file, target, natural, m_fileBuffer, &why)) {
+        m_ahead->remember(file, target, dib, natural);
         m_ctx.form.photo->setPicture(displayImage(dib, displayLimit()), natural);
         return true;
     }

@@ -704,6 +704,10 @@ class TestPicture : public QObject {
         QTest::qWait(300);
         QVERIFY(ahead.take(Samples + "turned.png", {650, 535}, taken, natural));
         QCOMPARE(natural, QSize(300, 400));
+        // A picture shown is handed over again, as often as asked, while its file stays.
+        ahead.remember(path, {650, 535}, direct, naturalDirect);
+        for (int i = 0; i < 2; ++i)
+            QVERIFY(ahead.take(path, {650, 535}, taken, natural) && Equal(taken, direct));
         QVERIFY(QFile::remove(path) && QFile::copy(portrait, path));
         QVERIFY(!ahead.take(path, {650, 535}, taken, natural)); // changed since the decode
         // Room for a whole picture: the rest is let go, a decode of the kept one stays.
