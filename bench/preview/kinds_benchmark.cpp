@@ -30,20 +30,20 @@ namespace {
 
 // Every picture is looked at once only, as the window keeps the last few shown: clicked
 // backwards 3, 2, 1; stepped from 4 through 12 with short rests, from 13 through 17 with
-// long ones. The names are hard links to one file.
-constexpr int clicked = 3, shortSteps = 8, longSteps = 4;
-constexpr int names = 1 + clicked + 1 + shortSteps + 1 + longSteps;
+// long ones (in the full run). The names are hard links to one file.
+constexpr int clicked = 3;
 
-// The 6000 x 4000 source of every kind: bands of gradients under fine noise (the figures
-// reported so far were all measured on this picture).
-bool makeLargeJpeg(const QString &path) {
+// The source of every kind (6000 x 4000 in the full run): bands of gradients under fine noise (the
+// figures reported so far were all measured on this picture).
+bool makeLargeJpeg(const QString &path, int width) {
+    const int height = width * 2 / 3;
     cDIBSection dib;
-    if (!dib.Create(6000, 4000, 3))
+    if (!dib.Create(width, height, 3))
         return false;
     std::mt19937 random(7);
-    for (int y = 0; y < 4000; ++y) {
+    for (int y = 0; y < height; ++y) {
         unsigned char *row = dib.TopRow(y);
-        for (int x = 0; x < 6000; ++x) {
+        for (int x = 0; x < width; ++x) {
             const int noise = int(random() % 24);
             row[x * 3 + 0] = static_cast<unsigned char>((x / 24 + noise) & 255);
             row[x * 3 + 1] = static_cast<unsigned char>((y / 16 + noise) & 255);
@@ -71,13 +71,19 @@ struct Kind {
 int main(int argc, char *argv[]) {
     QApplication qtApp(argc, argv);
     startBenchmark(argv[0]);
+    // Argument: the pictures' width (6000; the height is two thirds of it).
+    const int width = intArgument(argc, argv, 1, 6000, 16);
+    // Second argument: steps after a short rest (8); half as many follow after a long one.
+    const int shortSteps = intArgument(argc, argv, 2, 8);
+    const int longSteps = std::max(1, shortSteps / 2);
+    const int names = 1 + clicked + 1 + shortSteps + 1 + longSteps;
     requireTools({"vips", "vipsthumbnail", "heif-enc"}, "libvips-tools, libheif-examples");
     QTemporaryDir media;
     const QString jpeg = media.filePath("source.jpg");
-    if (!makeLargeJpeg(jpeg))
-        cannotRun(QStringLiteral("the 24-megapixel source picture could not be made"));
+    if (!makeLargeJpeg(jpeg, width))
+        cannotRun(QStringLiteral("the source picture could not be made"));
     const Kind kinds[] = {{"PNG", "png"}, {"WebP", "webp"}, {"TIFF", "tif"}, {"HEIC", "heic"}};
-    std::printf("making the 24-megapixel pictures (HEIC takes a while)...\n");
+    std::printf("making the pictures of %d x %d (HEIC takes a while)...\n", width, width * 2 / 3);
     for (const Kind &k : kinds) {
         const QString dir = media.filePath(k.ending);
         QDir().mkpath(dir);
