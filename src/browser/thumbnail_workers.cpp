@@ -32,12 +32,15 @@ ThumbnailWorkers::~ThumbnailWorkers() {
 }
 
 void ThumbnailWorkers::schedule(quint64 generation, const QStringList &paths, ThumbSize size) {
+    std::deque<Job> jobs; // made before the lock, which the workers wait for meanwhile
+    for (const QString &path : paths)
+        jobs.push_back(Job{generation, path, size, HoldsWholePicture(path)});
     {
         const std::lock_guard lock(m_mutex);
         m_queue.clear();
-        for (const QString &path : paths)
-            if (!m_inProgress.contains(path))
-                m_queue.push_back(Job{generation, path, size, HoldsWholePicture(path)});
+        for (Job &job : jobs)
+            if (!m_inProgress.contains(job.path))
+                m_queue.push_back(std::move(job));
     }
     m_wake.notify_all();
 }
