@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libqt6opengl6-dev
     libmpv-dev libturbojpeg0-dev libexif-dev libfluidsynth-dev timgm6mb-soundfont
     xvfb xauth libgl1-mesa-dri dbus-daemon at-spi2-core xdotool
-    libgif-dev libffmpegthumbnailer-dev libwebp-dev libheif-dev libavcodec-dev libavutil-dev qt6-svg-dev qt6-image-formats-plugins
+    libgif-dev libffmpegthumbnailer-dev libwebp-dev libheif-dev libavcodec-dev libavutil-dev libpng-dev qt6-svg-dev qt6-image-formats-plugins
     libglib2.0-dev libglib2.0-bin
     ffmpeg imagemagick libjpeg-turbo-progs libvips-tools libheif-examples
     desktop-file-utils xdotool xdg-user-dirs

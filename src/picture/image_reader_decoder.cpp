@@ -3,6 +3,7 @@
 #include "picture/exif_orientation.h"
 #include "picture/ijl.h"
 #include "picture/pixel_reduce.h"
+#include "picture/png_decoder.h"
 #include "picture/upright.h"
 
 #include <QBuffer>
@@ -117,6 +118,11 @@ bool DecodeWithImageReader(QIODevice &device, const char *format, cDIBSection &o
     if (qstrcmp(format, "png") == 0) {
         orientation = PngExifOrientation(device);
         device.seek(0);
+        bool handled = false;
+        const bool ok = DecodePngByRows(device, orientation, out, wish, natural, error, handled);
+        if (handled)
+            return ok;
+        device.seek(0); // an interlaced one: Qt's reader
     }
     QImageReader reader(&device, format);
     reader.setAutoDetectImageFormat(format == nullptr);

@@ -3,6 +3,7 @@
 #include "picture/picture_scale.h"
 
 #include <algorithm>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -33,9 +34,11 @@ constexpr Offsets OffsetsFor(PixelLayout layout) {
     return {2, 1, 0, 3, 4};
 }
 
-// Output rows [from, to) of a reduction by whole blocks of fx x fy source pixels.
+// Output rows [from, to) of a reduction by whole blocks of fx x fy source pixels; src's top
+// row is source row firstRow.
 template <PixelLayout L>
-void ShrinkRows(const PixelRows &src, cDIBSection &out, int fx, int fy, int from, int to) {
+void ShrinkRows(const PixelRows &src, cDIBSection &out, int fx, int fy, int from, int to,
+                int firstRow) {
     constexpr Offsets o = OffsetsFor(L);
     const int width = out.dib_width();
     const std::uint64_t count = std::uint64_t(fx) * std::uint64_t(fy);
@@ -43,7 +46,7 @@ void ShrinkRows(const PixelRows &src, cDIBSection &out, int fx, int fy, int from
     for (int y = from; y < to; ++y) {
         std::fill(sums.begin(), sums.end(), 0);
         for (int k = 0; k < fy; ++k) {
-            const unsigned char *p = src.top + std::ptrdiff_t(y * fy + k) * src.stride;
+            const unsigned char *p = src.top + std::ptrdiff_t(y * fy + k - firstRow) * src.stride;
             std::uint64_t *s = sums.data();
             for (int x = 0; x < width; ++x, s += 3) {
                 std::uint64_t r = 0, g = 0, b = 0;
@@ -78,21 +81,45 @@ void ShrinkRows(const PixelRows &src, cDIBSection &out, int fx, int fy, int from
     }
 }
 
-void ShrinkBand(const PixelRows &src, cDIBSection &out, int fx, int fy, int from, int to) {
+void ShrinkBand(const PixelRows &src, cDIBSection &out, int fx, int fy, int from, int to,
+                int firstRow = 0) {
     switch (src.layout) {
     case PixelLayout::Rgb:
-        return ShrinkRows<PixelLayout::Rgb>(src, out, fx, fy, from, to);
+        return ShrinkRows<PixelLayout::Rgb>(src, out, fx, fy, from, to, firstRow);
     case PixelLayout::Bgr:
-        return ShrinkRows<PixelLayout::Bgr>(src, out, fx, fy, from, to);
+        return ShrinkRows<PixelLayout::Bgr>(src, out, fx, fy, from, to, firstRow);
     case PixelLayout::Rgbx:
-        return ShrinkRows<PixelLayout::Rgbx>(src, out, fx, fy, from, to);
+        return ShrinkRows<PixelLayout::Rgbx>(src, out, fx, fy, from, to, firstRow);
     case PixelLayout::Bgrx:
-        return ShrinkRows<PixelLayout::Bgrx>(src, out, fx, fy, from, to);
+        return ShrinkRows<PixelLayout::Bgrx>(src, out, fx, fy, from, to, firstRow);
     case PixelLayout::Rgba:
-        return ShrinkRows<PixelLayout::Rgba>(src, out, fx, fy, from, to);
+        return ShrinkRows<PixelLayout::Rgba>(src, out, fx, fy, from, to, firstRow);
     case PixelLayout::Bgra:
-        return ShrinkRows<PixelLayout::Bgra>(src, out, fx, fy, from, to);
+        return ShrinkRows<PixelLayout::Bgra>(src, out, fx, fy, from, to, firstRow);
     }
+}
+
+int BytesPerPixel(PixelLayout layout) {
+    return layout == PixelLayout::Rgb || layout == PixelLayout::Bgr ? 3 : 4;
+}
+
+// The whole blocks a reduction averages: as large as still leave at least the wanted size.
+void BlockSize(int sourceWidth, int sourceHeight, int &width, int &height, int &fx, int &fy) {
+    if (width <= 0 || height <= 0) {
+        width = sourceWidth;
+        height = sourceHeight;
+    }
+    fx = std::max(1, sourceWidth / width);
+    fy = std::max(1, sourceHeight / height);
+}
+
+// The last, small step of a reduction: the scaler's.
+bool Finish(cDIBSection &shrunk, cDIBSection &out, int width, int height) {
+    if (shrunk.dib_width() == width && shrunk.dib_height() == height) {
+        out.Swap(shrunk);
+        return true;
+    }
+    return ScalePicture(shrunk, out, width, height);
 }
 
 // Output rows [from, to) of a reduction of YCbCr planes by blocks of fx x fy: each block's
@@ -156,11 +183,8 @@ bool Reduce(int sourceWidth, int sourceHeight, cDIBSection &out, int width, int 
     out.CleanUp();
     if (sourceWidth <= 0 || sourceHeight <= 0)
         return false;
-    if (width <= 0 || height <= 0) {
-        width = sourceWidth;
-        height = sourceHeight;
-    }
-    const int fx = std::max(1, sourceWidth / width), fy = std::max(1, sourceHeight / height);
+    int fx = 1, fy = 1;
+    BlockSize(sourceWidth, sourceHeight, width, height, fx, fy);
     cDIBSection shrunk;
     if (!shrunk.Create(sourceWidth / fx, sourceHeight / fy, 3))
         return false;
@@ -178,11 +202,7 @@ bool Reduce(int sourceWidth, int sourceHeight, cDIBSection &out, int width, int 
     band(shrunk, fx, fy, 0, std::min(rows, step));
     for (std::thread &t : helpers)
         t.join();
-    if (shrunk.dib_width() == width && shrunk.dib_height() == height) {
-        out.Swap(shrunk);
-        return true;
-    }
-    return ScalePicture(shrunk, out, width, height);
+    return Finish(shrunk, out, width, height);
 }
 
 } // namespace
@@ -209,6 +229,54 @@ bool ReducePlanes(const PlanarYCbCr &source, cDIBSection &out, int width, int he
                   [&](cDIBSection &shrunk, int fx, int fy, int from, int to) {
                       ShrinkPlaneRows(source, shrunk, fx, fy, from, to);
                   });
+}
+
+bool RowReducer::start(int sourceWidth, int sourceHeight, PixelLayout layout, int width,
+                       int height) {
+    m_shrunk.CleanUp();
+    m_band.clear();
+    if (sourceWidth <= 0 || sourceHeight <= 0)
+        return false;
+    BlockSize(sourceWidth, sourceHeight, width, height, m_fx, m_fy);
+    m_width = width;
+    m_height = height;
+    m_sourceWidth = sourceWidth;
+    m_layout = layout;
+    m_rowBytes = std::size_t(sourceWidth) * std::size_t(BytesPerPixel(layout));
+    m_row = 0;
+    if (!m_shrunk.Create(sourceWidth / m_fx, sourceHeight / m_fy, 3))
+        return false;
+    try {
+        m_band.resize(m_rowBytes * std::size_t(m_fy));
+    } catch (const std::bad_alloc &) {
+        m_shrunk.CleanUp();
+        return false;
+    }
+    return true;
+}
+
+unsigned char *RowReducer::nextRow() {
+    // Rows below the last whole band are read into the band all the same, and not used.
+    return m_band.data() + std::size_t(m_row % m_fy) * m_rowBytes;
+}
+
+void RowReducer::rowDone() {
+    ++m_row;
+    if (m_row % m_fy != 0)
+        return;
+    const int y = m_row / m_fy - 1;
+    if (y >= m_shrunk.dib_height())
+        return;
+    const PixelRows band{m_band.data(), std::ptrdiff_t(m_rowBytes), m_sourceWidth, m_fy, m_layout};
+    ShrinkBand(band, m_shrunk, m_fx, m_fy, y, y + 1, y * m_fy);
+}
+
+bool RowReducer::finish(cDIBSection &out) {
+    out.CleanUp();
+    if (m_shrunk.IsEmpty() || m_row / m_fy < m_shrunk.dib_height())
+        return false;
+    m_band = {};
+    return Finish(m_shrunk, out, m_width, m_height);
 }
 
 } // namespace glimmerby

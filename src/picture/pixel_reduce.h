@@ -6,6 +6,7 @@
 #include "picture/cdibsection.h"
 
 #include <cstddef>
+#include <vector>
 
 namespace glimmerby {
 
@@ -34,6 +35,28 @@ struct PlanarYCbCr {
     int chromaWidth = 0, chromaHeight = 0; // of the Cb and Cr planes
     double kr = 0.299, kb = 0.114;         // the matrix's red and blue weights
     bool fullRange = true;                 // 0..255 rather than 16..235 (240 for colour)
+};
+
+// As ReducePixels, for a picture that comes a row at a time (as a PNG decodes): the rows
+// are taken into a band of one block's height, and each full band is averaged into a row
+// of the reduced picture, so that the whole picture is never held.
+class RowReducer {
+  public:
+    // The picture's size and layout, and the size wanted (its own when either is 0). False
+    // when the size is not acceptable or memory is short.
+    bool start(int sourceWidth, int sourceHeight, PixelLayout layout, int width, int height);
+    // Where the next row of the picture goes, top row first; rowDone() once it is there.
+    unsigned char *nextRow();
+    void rowDone();
+    // The reduced picture once every row came. False (out empty) when some did not.
+    bool finish(cDIBSection &out);
+
+  private:
+    cDIBSection m_shrunk;
+    std::vector<unsigned char> m_band;
+    std::size_t m_rowBytes = 0;
+    PixelLayout m_layout = PixelLayout::Rgb;
+    int m_sourceWidth = 0, m_width = 0, m_height = 0, m_fx = 1, m_fy = 1, m_row = 0;
 };
 
 // As ReducePixels, for YCbCr planes.

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QImageReader>
 #include <QImageWriter>
+#include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -540,6 +541,65 @@ class TestPicture : public QObject {
             small, got.scaled(small.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
         QVERIFY2(smallDiff < 12, qPrintable(QString::number(smallDiff)));
         QCOMPARE(decodeForSize(Samples + name, 4000, 4000).size(), natural);
+    }
+
+    // PNGs of every pixel layout come out as Qt's own reader shows them over white, at full
+    // size and reduced; an interlaced one goes through Qt's reader; a cut one fails.
+    void pngLayouts_data() {
+        SampleRows(
+            {"palette", "grey", "grey16", "mono", "rgba64", "grey-alpha", "interlaced", "cut"});
+    }
+    void pngLayouts() {
+        QFETCH(QString, name);
+        const QString path = file(name + ".png");
+        QImage made(96, 64, QImage::Format_ARGB32);
+        for (int y = 0; y < made.height(); ++y)
+            for (int x = 0; x < made.width(); ++x)
+                made.setPixel(x, y, qRgba(x * 2, y * 4, (x + y) % 256, 255 - x * 2));
+        const auto magick = [&](const QStringList &options) {
+            QVERIFY(made.save(file("source.png")));
+            QCOMPARE(
+                QProcess::execute(QStandardPaths::findExecutable("convert"),
+                                  QStringList{file("source.png")} + options + QStringList{path}),
+                0);
+        };
+        if (name == "palette") {
+            QImage indexed = made.convertToFormat(QImage::Format_Indexed8);
+            indexed.setColor(0, qRgba(255, 0, 0, 128)); // a partly transparent colour
+            QVERIFY(indexed.save(path));
+        } else if (name == "grey" || name == "grey16" || name == "mono" || name == "rgba64") {
+            const QImage::Format to = name == "grey"     ? QImage::Format_Grayscale8
+                                      : name == "grey16" ? QImage::Format_Grayscale16
+                                      : name == "mono"   ? QImage::Format_Mono
+                                                         : QImage::Format_RGBA64;
+            QVERIFY(made.convertToFormat(to).save(path));
+        } else if (name == "grey-alpha") {
+            magick({"-colorspace", "Gray", "-define", "png:color-type=4"});
+        } else if (name == "interlaced") {
+            magick({"-interlace", "PNG"});
+        } else {
+            QVERIFY(made.save(path));
+            QFile cut(path);
+            QVERIFY(cut.open(QIODevice::ReadWrite) && cut.resize(cut.size() * 3 / 5));
+        }
+        cDIBSection dib;
+        DecodeError why;
+        const bool ok = DecodePictureFile(path, dib, {}, nullptr, &why);
+        if (name == "cut") {
+            QVERIFY(!ok);
+            QCOMPARE(why.code, JpegCode::DecodeFailed);
+            return;
+        }
+        QVERIFY2(ok, qPrintable(why.message));
+        QImage overWhite(made.size(), QImage::Format_RGB32);
+        overWhite.fill(Qt::white);
+        QPainter(&overWhite).drawImage(0, 0, QImage(path));
+        QVERIFY2(Difference(dib.UprightImage(), overWhite) < 1.5,
+                 qPrintable(QString::number(Difference(dib.UprightImage(), overWhite))));
+        QVERIFY(DecodePictureFile(path, dib, [](QSize) { return QSize(32, 21); }));
+        const QImage reduced =
+            overWhite.scaled(32, 21, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        QVERIFY(Difference(dib.UprightImage(), reduced) < 12);
     }
 
     // HEIF pictures are reduced from the codec's own YCbCr rather than through libheif's
