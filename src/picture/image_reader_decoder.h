@@ -1,7 +1,8 @@
 #pragma once
-// PNG and TIFF pictures (and anything else Qt's image readers take) through QImageReader:
-// the first page, upright as the file says (a TIFF's Orientation tag, a PNG's eXIf chunk,
-// which Qt does not read), deep colour taken down to 8 bits.
+// PNG and TIFF pictures (and anything else Qt's image readers take): the first page,
+// upright as the file says (a TIFF's Orientation tag, a PNG's eXIf chunk, which Qt does not
+// read), deep colour taken down to 8 bits. PNGs go to libpng by rows (png_decoder.h), all
+// but interlaced ones; the rest to QImageReader.
 
 #include "picture/cdibsection.h"
 #include "picture/picture_formats.h"
