@@ -99,10 +99,6 @@ void ShrinkBand(const PixelRows &src, cDIBSection &out, int fx, int fy, int from
     }
 }
 
-int BytesPerPixel(PixelLayout layout) {
-    return layout == PixelLayout::Rgb || layout == PixelLayout::Bgr ? 3 : 4;
-}
-
 // The whole blocks a reduction averages: as large as still leave at least the wanted size.
 void BlockSize(int sourceWidth, int sourceHeight, int &width, int &height, int &fx, int &fy) {
     if (width <= 0 || height <= 0) {
@@ -242,7 +238,7 @@ bool RowReducer::start(int sourceWidth, int sourceHeight, PixelLayout layout, in
     m_height = height;
     m_sourceWidth = sourceWidth;
     m_layout = layout;
-    m_rowBytes = std::size_t(sourceWidth) * std::size_t(BytesPerPixel(layout));
+    m_rowBytes = std::size_t(sourceWidth) * std::size_t(OffsetsFor(layout).bytes);
     m_row = 0;
     if (!m_shrunk.Create(sourceWidth / m_fx, sourceHeight / m_fy, 3))
         return false;
